@@ -1,0 +1,65 @@
+#include "net/TextUtil.h"
+
+#include <QStringDecoder>
+#include <QStringEncoder>
+
+namespace ardel {
+
+void SplitText(const QString &text, QChar sep, QStringList &list)
+{
+    list.clear();
+    qsizetype from = 0;
+    for (;;) {
+        const qsizetype at = text.indexOf(sep, from);
+        if (at < 0) {
+            list.append(text.mid(from));
+            return;
+        }
+        list.append(text.mid(from, at - from));
+        from = at + 1;
+    }
+}
+
+QStringList SplitText(const QString &text, QChar sep)
+{
+    QStringList list;
+    SplitText(text, sep, list);
+    return list;
+}
+
+QByteArray ToCp1250(const QString &text)
+{
+    QStringEncoder enc("windows-1250");
+    return enc.encode(text);
+}
+
+QString FromCp1250(const QByteArray &bytes)
+{
+    QStringDecoder dec("windows-1250");
+    return dec.decode(bytes);
+}
+
+bool ParseDecimal(const QString &text, qint64 &value)
+{
+    if (text.isEmpty() || text.size() > 19)
+        return false;
+    qsizetype i = 0;
+    bool neg = false;
+    if (text.at(0) == QLatin1Char('-') || text.at(0) == QLatin1Char('+')) {
+        neg = text.at(0) == QLatin1Char('-');
+        i = 1;
+        if (text.size() == 1)
+            return false;
+    }
+    qint64 v = 0;
+    for (; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return false;
+        v = v * 10 + (c.unicode() - '0');
+    }
+    value = neg ? -v : v;
+    return true;
+}
+
+} // namespace ardel
