@@ -19,3 +19,15 @@ if(ARDEL_SANITIZE)
   target_compile_options(ardel_flags INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   target_link_options(ardel_flags INTERFACE -fsanitize=address,undefined)
 endif()
+
+# A layer library whose sources are not written yet still has to exist for its
+# dependents to link; an empty generated unit stands in until then.
+file(WRITE ${CMAKE_BINARY_DIR}/ardel_empty_layer.cpp "// intentionally empty\n")
+function(ardel_add_layer name)
+  set(srcs ${ARGN})
+  list(FILTER srcs INCLUDE REGEX "\\.cpp$")
+  if(NOT srcs)
+    list(APPEND ARGN ${CMAKE_BINARY_DIR}/ardel_empty_layer.cpp)
+  endif()
+  add_library(${name} STATIC ${ARGN})
+endfunction()

@@ -1,0 +1,29 @@
+#include "app/ArdelWindows.h"
+
+#include "config/frm_passw.h"
+#include "config/frm_setMAC.h"
+#include "config/frm_setip.h"
+#include "config/frm_settings.h"
+#include "net/ui/frm_netparam.h"
+
+namespace ardel {
+
+TArdelWindows::TArdelWindows()
+{
+    f_main = std::make_unique<Tf_main>();
+    f_setip = std::make_unique<Tf_setip>();
+    f_passw = std::make_unique<Tf_passw>();
+    f_setMAC = std::make_unique<Tf_setMAC>();
+    f_netparam = std::make_unique<Tf_netparam>();
+    f_settings = std::make_unique<Tf_settings>();
+    f_main->SetDialogs({f_setip.get(), f_passw.get(), f_setMAC.get(), f_netparam.get(), f_settings.get()});
+}
+
+TArdelWindows::~TArdelWindows()
+{
+    // The main window's endpoints hold check boxes of the network dialog:
+    // the window goes first.
+    f_main.reset();
+}
+
+} // namespace ardel

@@ -1,0 +1,477 @@
+#include "app/frm_main.h"
+
+#include "app/Anchors.h"
+#include "config/frm_settings.h"
+#include "log/NaploComponent.h"
+#include "net/UDPComms.h"
+#include "net/ui/frm_netparam.h"
+#include "tavo/TAVOProtocol.h"
+#include "tavo/TavoCommandSender.h"
+
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTableView>
+#include <QTcpSocket>
+#include <QTextBlock>
+#include <QTime>
+#include <QTimer>
+#include <QUrl>
+
+namespace ardel {
+
+namespace {
+
+const QColor kNavy(0, 0, 128);
+const QColor kLime(0, 255, 0);
+const QColor kGreen(0, 128, 0);
+
+QFont fixedFont(int pointSize, bool bold)
+{
+    // Liberation Mono stands in for Courier New with the same metrics.
+    QFont f(QStringLiteral("Courier New"), pointSize);
+    f.setStyleHint(QFont::TypeWriter);
+    f.setFamilies({QStringLiteral("Courier New"), QStringLiteral("Liberation Mono"), QStringLiteral("DejaVu Sans Mono")});
+    f.setBold(bold);
+    return f;
+}
+
+QFont uiFont(int pointSize, bool bold)
+{
+    QFont f(QStringLiteral("MS Sans Serif"), pointSize);
+    f.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
+    f.setStyleHint(QFont::SansSerif);
+    f.setBold(bold);
+    return f;
+}
+
+void setTextColour(QLabel *label, const QColor &c)
+{
+    QPalette pal = label->palette();
+    pal.setColor(QPalette::WindowText, c);
+    pal.setColor(QPalette::Disabled, QPalette::WindowText, c);
+    label->setPalette(pal);
+}
+
+// Control characters would split one message into several pane lines.
+QString oneLine(const QString &text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        if (c.unicode() < 32)
+            out += QLatin1Char('#') + QString::number(c.unicode());
+        else
+            out += c;
+    }
+    return out;
+}
+
+QPushButton *makeButton(QWidget *parent, const char *name, const QString &caption, int top, QStyle::StandardPixmap icon,
+                        int height = 25)
+{
+    auto *b = new QPushButton(parent->style()->standardIcon(icon), caption, parent);
+    b->setObjectName(QLatin1String(name));
+    b->setGeometry(8, top, 129, height);
+    return b;
+}
+
+} // namespace
+
+Tf_main::Tf_main(QWidget *parent) : QMainWindow(parent)
+{
+    setObjectName(QStringLiteral("f_main"));
+    setWindowTitle(QStringLiteral("Ardel - Kelvara Device Detector v1.24"));
+    setFont(uiFont(8, false));
+    m_anchors = std::make_unique<TAnchors>();
+
+    TAVOProt1 = new TTAVOProtocol(this);
+    TAVOProt1->setObjectName(QStringLiteral("TAVOProt1"));
+    TAVOProt1->Cimzett = 255;
+    TAVOProt1->Felado = 250;
+    TAVOProt1->Felado_rovid_cim = 250;
+    TAVOProt1->CsomagSorszam = 1;
+    TAVOProt1->Info = TInfo::nem_kerek_nyugtat;
+    TAVOProt1->Enable_ASYER = false;
+    TAVOProt1->Disable_bitmatrix = false;
+    TAVOProt1->TAVOMode = TTAVOMode::PMDecodeBothEncodeTAVOW;
+
+    // The component starts with its own file name; the window's values are
+    // applied after construction, before anything is written.
+    Naplo1 = new TNaploComponent(this);
+    Naplo1->setObjectName(QStringLiteral("Naplo1"));
+    Naplo1->SetConvertToPrintable(true);
+    Naplo1->SetLogging(true);
+    Naplo1->SetLogTime(true);
+    Naplo1->SetLogEvertythingToDB(false);
+    Naplo1->SetLogFile(QStringLiteral(".\\Ardel.log"));
+    Naplo1->SetLogLimit(10000000);
+    Naplo1->SetLogLevel(TLogLevel::LogEverything);
+
+    TAVOSocket1 = new QTcpSocket(this);
+    TAVOSocket1->setObjectName(QStringLiteral("TAVOSocket1"));
+    connect(TAVOSocket1, &QTcpSocket::connected, this, &Tf_main::TAVOSocket1Connect);
+    connect(TAVOSocket1, &QTcpSocket::readyRead, this, &Tf_main::TAVOSocket1Read);
+    connect(TAVOSocket1, &QTcpSocket::errorOccurred, this, &Tf_main::TAVOSocket1Error);
+
+    UdpTimer = new QTimer(this);
+    UdpTimer->setInterval(500);
+    connect(UdpTimer, &QTimer::timeout, this, &Tf_main::UdpTimerTimer);
+    TcpTimer1 = new QTimer(this);
+    TcpTimer1->setInterval(2000);
+    connect(TcpTimer1, &QTimer::timeout, this, &Tf_main::TcpTimer1Timer);
+    TavoListerTimer = new QTimer(this);
+    TavoListerTimer->setInterval(250);
+    connect(TavoListerTimer, &QTimer::timeout, this, &Tf_main::TavoListerTimerTimer);
+
+    OpenUrl = [](const QString &url) { return QDesktopServices::openUrl(QUrl(url)); };
+
+    buildControls();
+    buildTable();
+    buildMenus();
+
+    resize(1020, 508);
+    if (const QScreen *s = QGuiApplication::primaryScreen())
+        move(s->availableGeometry().center() - QPoint(1028 / 2, 535 / 2));
+
+    FormCreate();
+}
+
+Tf_main::~Tf_main()
+{
+    FormClose();
+}
+
+void Tf_main::buildControls()
+{
+    Central = new QWidget(this);
+    Central->setObjectName(QStringLiteral("Central"));
+    QPalette pal = Central->palette();
+    pal.setColor(QPalette::Window, kNavy);
+    Central->setPalette(pal);
+    Central->setAutoFillBackground(true);
+    setCentralWidget(Central);
+    // The layout's coordinates are client coordinates above the 19-pixel status bar.
+    Central->resize(1020, 489);
+
+    Panel1 = MakeBevelPanel(Central, 8, 8, 851, 333);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+
+    ngrid_machine_list = new QTableView(Panel1);
+    ngrid_machine_list->setObjectName(QStringLiteral("ngrid_machine_list"));
+    ngrid_machine_list->setGeometry(8, 8, 833, 265);
+    ngrid_machine_list->setFont(fixedFont(8, false));
+
+    mm_info = new QPlainTextEdit(Panel1);
+    mm_info->setObjectName(QStringLiteral("mm_info"));
+    mm_info->setGeometry(8, 280, 833, 49);
+    mm_info->setReadOnly(true);
+    mm_info->setFrameShape(QFrame::NoFrame);
+    mm_info->setLineWrapMode(QPlainTextEdit::NoWrap);
+    mm_info->setPlainText(QStringLiteral(
+        "Státusz első karakter:  M - nincs engedélyezve a DHCP, I - engedélyezve és aktív, * engedélyezve de még nem kapott címet\n"
+        "Státusz második karakter:  C és világoszöld mező -  a készülék kapcsolatban van az 1001-es porton, * és sötétzöld - nincs kapcsolat\n"
+        "Szürke sor: nem a program alhálózatában van a készülék, router beállítástól függően csak UDP-vel érhető el."));
+    {
+        QPalette p = mm_info->palette();
+        p.setColor(QPalette::Base, p.color(QPalette::Button));
+        mm_info->setPalette(p);
+    }
+
+    Memo1 = new QPlainTextEdit(Central);
+    Memo1->setObjectName(QStringLiteral("Memo1"));
+    Memo1->setGeometry(8, 349, 851, 131);
+    Memo1->setFont(fixedFont(10, true));
+    Memo1->setReadOnly(true);
+    Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    Memo1->setMaximumBlockCount(kMemoMaxLines);
+    Memo1->setUndoRedoEnabled(false);
+
+    mm_export = new QPlainTextEdit(Central);
+    mm_export->setObjectName(QStringLiteral("mm_export"));
+    mm_export->setGeometry(152, 352, 665, 65);
+    mm_export->hide();
+
+    pnl_buttons = MakeBevelPanel(Central, 868, 8, 145, 472);
+    pnl_buttons->setObjectName(QStringLiteral("pnl_buttons"));
+
+    Panel2 = new QFrame(pnl_buttons);
+    Panel2->setObjectName(QStringLiteral("Panel2"));
+    Panel2->setGeometry(8, 8, 129, 41);
+    Panel2->setFrameShape(QFrame::Panel);
+    Panel2->setFrameShadow(QFrame::Sunken);
+    Panel2->setLineWidth(2);
+    {
+        QPalette p = Panel2->palette();
+        p.setColor(QPalette::Window, QColor(63, 63, 63));
+        Panel2->setPalette(p);
+        Panel2->setAutoFillBackground(true);
+    }
+    Label1 = new QLabel(QStringLiteral("Kommunikáció"), Panel2);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setFont(uiFont(10, true));
+    Label1->move(16, 15);
+    Label1->adjustSize();
+    setTextColour(Label1, Qt::black);
+    lbl_con = new QLabel(QStringLiteral("Kommunikáció"), Panel2);
+    lbl_con->setObjectName(QStringLiteral("lbl_con"));
+    lbl_con->setFont(uiFont(10, true));
+    lbl_con->move(15, 13);
+    lbl_con->adjustSize();
+    setTextColour(lbl_con, kGreen);
+
+    bbtn_refresh = makeButton(pnl_buttons, "bbtn_refresh", QStringLiteral("Frissítés"), 64, QStyle::SP_BrowserReload);
+    bbtn_change_ip = makeButton(pnl_buttons, "bbtn_change_ip", QStringLiteral("IP cím csere"), 96, QStyle::SP_FileDialogDetailedView);
+    bbtn_export = makeButton(pnl_buttons, "bbtn_export", QStringLiteral("Exportálás"), 128, QStyle::SP_DialogSaveButton);
+    sbtn_mac_hex = makeButton(pnl_buttons, "sbtn_mac_hex", QStringLiteral("MAC cím hexában"), 160, QStyle::SP_FileDialogListView, 22);
+    sbtn_mac_hex->setCheckable(true);
+    bbtn_net = makeButton(pnl_buttons, "bbtn_net", QStringLiteral("Hálózati beállítás"), 192, QStyle::SP_DriveNetIcon);
+    BitBtn1 = makeButton(pnl_buttons, "BitBtn1", QStringLiteral("MAC cím csere"), 224, QStyle::SP_FileDialogInfoView);
+    bbtn_tavorefresh = makeButton(pnl_buttons, "bbtn_tavorefresh", QStringLiteral("Tavow frissítés"), 288, QStyle::SP_BrowserReload);
+    bbtn_test = makeButton(pnl_buttons, "bbtn_test", QStringLiteral("Teszt"), 368, QStyle::SP_MessageBoxQuestion);
+    bbtn_test2 = makeButton(pnl_buttons, "bbtn_test2", QStringLiteral("Teszt2"), 400, QStyle::SP_MessageBoxQuestion);
+    bbtn_exit = makeButton(pnl_buttons, "bbtn_exit", QStringLiteral("Kilépés"), 439, QStyle::SP_DialogCloseButton);
+
+    connect(bbtn_refresh, &QPushButton::clicked, this, &Tf_main::bbtn_refreshClick);
+    connect(bbtn_change_ip, &QPushButton::clicked, this, &Tf_main::bbtn_change_ipClick);
+    connect(bbtn_export, &QPushButton::clicked, this, &Tf_main::bbtn_exportClick);
+    connect(sbtn_mac_hex, &QPushButton::clicked, this, &Tf_main::sbtn_mac_hexClick);
+    connect(bbtn_net, &QPushButton::clicked, this, &Tf_main::bbtn_netClick);
+    connect(BitBtn1, &QPushButton::clicked, this, &Tf_main::BitBtn1Click);
+    connect(bbtn_tavorefresh, &QPushButton::clicked, this, &Tf_main::bbtn_tavorefreshClick);
+    connect(bbtn_test, &QPushButton::clicked, this, &Tf_main::bbtn_testClick);
+    connect(bbtn_test2, &QPushButton::clicked, this, &Tf_main::bbtn_test2Click);
+    connect(bbtn_exit, &QPushButton::clicked, this, &Tf_main::bbtn_exitClick);
+
+    m_anchors->Add(Panel1, AnchorAll);
+    m_anchors->Add(ngrid_machine_list, AnchorAll);
+    m_anchors->Add(mm_info, AnchorLeft | AnchorRight | AnchorBottom);
+    m_anchors->Add(pnl_buttons, AnchorTop | AnchorRight | AnchorBottom);
+    m_anchors->Add(bbtn_exit, AnchorLeft | AnchorBottom);
+
+    static const int widths[] = {75, 150, 200, 200, 50};
+    statusBar()->setObjectName(QStringLiteral("StatusB1"));
+    statusBar()->setFixedHeight(19);
+    statusBar()->setSizeGripEnabled(false);
+    for (int i = 0; i < 5; ++i) {
+        auto *panel = new QLabel(statusBar());
+        panel->setObjectName(QStringLiteral("StatusB1_%1").arg(i));
+        panel->setTextFormat(Qt::PlainText);
+        panel->setFrameShape(QFrame::Panel);
+        panel->setFrameShadow(QFrame::Sunken);
+        panel->setFixedWidth(widths[i]);
+        statusBar()->addWidget(panel);
+        StatusPanels.append(panel);
+    }
+}
+
+void Tf_main::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (!event->spontaneous())
+        FormShow();
+}
+
+void Tf_main::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+}
+
+void Tf_main::closeEvent(QCloseEvent *event)
+{
+    FormClose();
+    QMainWindow::closeEvent(event);
+}
+
+void Tf_main::FormCreate()
+{
+    Memo1->hide();
+    bbtn_test->hide();
+    bbtn_test2->hide();
+    // The table panel takes over the message pane's area.
+    Panel1->resize(Panel1->width(), Memo1->y() + Memo1->height() - Panel1->y());
+    m_anchors->Rebase(Panel1);
+
+    PendingStep = nullptr;
+    Memo1->clear();
+
+    HostAddresses = GetHostAddresses();
+    WriteMessage(QStringLiteral("Saját IP címek"));
+    for (const QString &a : std::as_const(HostAddresses))
+        WriteMessage(a);
+
+    ListOwnAddresses();
+
+    StatusPanels[1]->setText(QStringLiteral("IP: ") + HostAddresses.value(0));
+    StatusPanels[2]->setText(QStringLiteral("Maszk: ") + Own.OwnMaskText);
+
+    LastCommand.clear();
+    VersionPassDone = false;
+    InTavoFrame = false;
+    EepromWriteOk = false;
+    InfoIndex = -1;
+    InfoRunning = false;
+
+    ngrid_machine_list->setColumnHidden(ColGateway, false);
+    ngrid_machine_list->setColumnHidden(ColMask, false);
+}
+
+void Tf_main::FormShow()
+{
+    if (m_closed)
+        return;
+    if (!m_comms) {
+        m_comms = std::make_unique<TUDPComms>([this](const QString &line) { Memo1->appendPlainText(oneLine(line)); });
+        if (m_dialogs.f_netparam) {
+            m_comms->SetCheckBoxParent(m_dialogs.f_netparam);
+            m_comms->SetTemplateCheckBox(m_dialogs.f_netparam->TemplateGeometry());
+        }
+        m_comms->SetOnMessage([this](const QString &text) { WriteMessage(text); });
+        m_comms->ReadConnections();
+        m_comms->BuildCheckBoxes();
+        m_comms->SetOnUDPRead([this](const QByteArray &data, const QString &peer, quint16 port) {
+            IdUDPServer1UDPRead(data, peer, port);
+        });
+        m_comms->CheckConnection(255);
+        ServerListRefresh();
+
+        m_sender = std::make_unique<TTavoCommandSender>([this](const QString &line) { Memo1->appendPlainText(oneLine(line)); });
+        m_sender->SetComms(m_comms.get());
+        m_sender->SetProtocol(TAVOProt1);
+        m_sender->OnStep = [this] { OnSenderStep(); };
+    }
+    bbtn_refreshClick();
+}
+
+void Tf_main::FormClose()
+{
+    if (m_closed)
+        return;
+    m_closed = true;
+    UdpTimer->stop();
+    TavoListerTimer->stop();
+    TcpTimer1->stop();
+    TAVOSocket1->abort();
+    m_comms.reset();
+    HostAddresses.clear();
+    m_sender.reset();
+}
+
+void Tf_main::bbtn_exitClick()
+{
+    close();
+}
+
+void Tf_main::bbtn_testClick()
+{
+    if (m_dialogs.f_settings)
+        m_dialogs.f_settings->exec();
+}
+
+void Tf_main::bbtn_refreshClick()
+{
+    StartRefresh();
+}
+
+void Tf_main::WriteMessage(const QString &text)
+{
+    const QString line = oneLine(text);
+    Memo1->appendPlainText(QTime::currentTime().toString(QStringLiteral("HH:mm:ss:zzz")) + QStringLiteral(": ") + line);
+    Naplo1->WriteLog(QTime::currentTime().toString(QStringLiteral("HH:mm:ss")) + QStringLiteral(": ") + text, false);
+}
+
+QString Tf_main::BytesToDecimalText(const QByteArray &bytes)
+{
+    QString out;
+    out.reserve(bytes.size() * 4);
+    for (const char c : bytes) {
+        out += QString::number(static_cast<quint8>(c));
+        out += QLatin1Char(' ');
+    }
+    return out;
+}
+
+void Tf_main::ResetTavoAddresses()
+{
+    TAVOProt1->Cimzett = 255;
+    TAVOProt1->Felado = 250;
+    TAVOProt1->Felado_rovid_cim = 250;
+}
+
+void Tf_main::SetIndicator(bool busy)
+{
+    setTextColour(lbl_con, busy ? kLime : kGreen);
+}
+
+void Tf_main::SetBusy(bool busy)
+{
+    SetIndicator(busy);
+    pnl_buttons->setEnabled(!busy);
+    if (!busy)
+        emit idle();
+}
+
+bool Tf_main::IsBusy() const
+{
+    return !pnl_buttons->isEnabled();
+}
+
+QString Tf_main::StatusPanel(int index) const
+{
+    return index >= 0 && index < StatusPanels.size() ? StatusPanels[index]->text() : QString();
+}
+
+QString Tf_main::MemoText() const
+{
+    return Memo1->toPlainText();
+}
+
+QStringList Tf_main::MemoLines() const
+{
+    QStringList out;
+    for (QTextBlock b = Memo1->document()->begin(); b.isValid(); b = b.next())
+        out.append(b.text());
+    if (!out.isEmpty() && out.last().isEmpty() && Memo1->document()->blockCount() == 1)
+        out.clear();
+    return out;
+}
+
+void Tf_main::ListOwnAddresses()
+{
+    const TIPInfo info;
+    ardel::ListOwnAddresses(info, HostAddresses, [this](const QString &t) { WriteMessage(t); }, Own);
+}
+
+bool Tf_main::IsInOwnSubnet(const QString &ip) const
+{
+    return ardel::IsInOwnSubnet(ip, Own);
+}
+
+void Tf_main::bbtn_netClick()
+{
+    if (!m_comms || !m_dialogs.f_netparam)
+        return;
+    m_comms->MarkOpenConnections();
+    m_dialogs.f_netparam->exec();
+    if (m_dialogs.f_netparam->Answer() == 1)
+        ServerListRefresh();
+}
+
+void Tf_main::ServerListRefresh()
+{
+    if (!m_comms)
+        return;
+    m_comms->OpenServers();
+    StatusPanels[3]->setText(QStringLiteral("Hálózati csatlakozások: ") + QString::number(m_comms->CheckedCount()));
+}
+
+} // namespace ardel

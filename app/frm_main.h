@@ -1,0 +1,240 @@
+// The main window: the device table, the button column, the message pane and
+// every flow the buttons and menus start. The flows are split over several
+// source files by subsystem (frm_main_*.cpp).
+#pragma once
+
+#include "app/core/DeviceTable.h"
+#include "net/IPInfo.h"
+
+#include <QByteArray>
+#include <QMainWindow>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+class QFrame;
+class QLabel;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QTableView;
+class QTcpSocket;
+class QTimer;
+class QFileDialog;
+
+namespace ardel {
+
+class TUDPComms;
+class TTAVOProtocol;
+class TTavoCommandSender;
+class TNaploComponent;
+class Tf_netparam;
+class Tf_setip;
+class Tf_passw;
+class Tf_setMAC;
+class Tf_settings;
+class TAnchors;
+
+// The dialogs are created after the main window; it reaches them through here.
+struct TDialogs {
+    Tf_setip *f_setip = nullptr;
+    Tf_passw *f_passw = nullptr;
+    Tf_setMAC *f_setMAC = nullptr;
+    Tf_netparam *f_netparam = nullptr;
+    Tf_settings *f_settings = nullptr;
+};
+
+class Tf_main : public QMainWindow {
+    Q_OBJECT
+public:
+    static constexpr quint16 kPlainPort = 65535;
+    static constexpr quint16 kTavoPort = 65500;
+    static constexpr quint16 kTcpPort = 1001;
+    // The message pane keeps this many lines; the log file keeps everything.
+    static constexpr int kMemoMaxLines = 20000;
+
+    explicit Tf_main(QWidget *parent = nullptr);
+    ~Tf_main() override;
+
+    void SetDialogs(const TDialogs &dialogs) { m_dialogs = dialogs; }
+    const TDialogs &Dialogs() const { return m_dialogs; }
+
+    // Message operation of every flow: one stamped line in the message pane and
+    // one entry in the log file.
+    void WriteMessage(const QString &text);
+    static QString BytesToDecimalText(const QByteArray &bytes);
+    void ResetTavoAddresses();
+
+    // Busy indicator shared by every exchange with devices.
+    void SetBusy(bool busy);
+    // Only the indicator's colour: lime while busy, green when not.
+    void SetIndicator(bool busy);
+    bool IsBusy() const;
+
+    // --- start-up and shutdown
+    void FormCreate();
+    void FormShow();
+    void FormClose();
+    void bbtn_exitClick();
+    void bbtn_testClick();
+    void bbtn_refreshClick();
+
+    // --- own network
+    void ListOwnAddresses();
+    bool IsInOwnSubnet(const QString &ip) const;
+    void bbtn_netClick();
+    void ServerListRefresh();
+
+    // --- discovery exchange
+    using StepFn = void (Tf_main::*)();
+    void SendCommand(const QString &command, const QString &destination);
+    void IdUDPServer1UDPRead(const QByteArray &data, const QString &peerIP, quint16 peerPort);
+    void HandlePlainReply(const QString &peerIP, const QByteArray &datagram);
+    void UdpTimerTimer();
+    void StartRefresh();
+    void SendDiscovery();
+    void SendVersionRequest();
+
+    // --- device table
+    int SelectedRow() const;
+    void SelectRow(int row);
+    void sbtn_mac_hexClick();
+    void bbtn_exportClick();
+    // The export without the save dialog (the dialog's answer handed in).
+    bool ExportTo(const QString &path, QString *error = nullptr);
+    void Weboldalmegnyitsa1Click();
+    // Which popup a right click on the selected row opens (nullptr: none).
+    QMenu *PopupForSelectedRow() const;
+    void ngrid_machine_listMouseUp(Qt::MouseButton button, const QPoint &globalPos);
+    void ngrid_machine_listCellDblClick(int column, int row);
+
+    // --- TAVO messages and information polling
+    void ProcessTavoPacket(const QString &peerIP, const QByteArray &datagram);
+    static QByteArray TextUntilZero(const QByteArray &text);
+    static QByteArray FormatProgramVersion(const QByteArray &data);
+    static QByteArray BuildReadCommand(int start, int count);
+    void bbtn_tavorefreshClick();
+    void StartTavoRefresh();
+    void BroadcastInfoRequest(bool restart);
+    void TavoListerTimerTimer();
+    void RequestNextDeviceInfo();
+    void StartDeviceInfoList(const QString &ip, const QString &address);
+    void OnSenderStep();
+    void bbtn_test2Click();
+
+    // --- changing the IP address
+    void bbtn_change_ipClick();
+    bool SelectedIsTavow() const;
+    void ChangeDeviceIP(const QString &password, const QString &newAddress);
+    void AskPassword();
+
+    // --- device settings and restart
+    void Belltsok1Click();
+    void ReadDevicePassword(const QString &ip, const QString &tavowAddress);
+    void CheckDevicePassword(const QByteArray &devicePassword);
+    void MatchDevicePassword(const QByteArray &devicePassword);
+    void ShowSettings();
+    void SaveSettings(const QString &ip, const QString &tavowAddress);
+    void RestartDevice(const QString &ip, const QString &tavowAddress);
+
+    // --- MAC change over TCP
+    void BitBtn1Click();
+    void MACcmtllts1Click();
+    void ChangeMAC(int row);
+    void OpenTavoConnection();
+    void TAVOSocket1Connect();
+    void SendTavoFrame(const QByteArray &packet);
+    void TAVOSocket1Read();
+    void HandleTavoFrame(const QByteArray &frame);
+    void TAVOSocket1Error();
+    void TcpTimer1Timer();
+
+    // --- state the flows share (public so tests can observe it)
+    TDeviceTableModel *Table() const { return m_table; }
+    TUDPComms *Comms() const { return m_comms.get(); }
+    TTavoCommandSender *Sender() const { return m_sender.get(); }
+    TTAVOProtocol *Codec() const { return TAVOProt1; }
+    TNaploComponent *Log() const { return Naplo1; }
+    QString StatusPanel(int index) const;
+    QString MemoText() const;
+    QStringList MemoLines() const;
+
+    QStringList HostAddresses;
+    TOwnSubnet Own;
+    QString LastCommand;
+    StepFn PendingStep = nullptr;
+    bool VersionPassDone = false;
+    bool InTavoFrame = false;
+    bool EepromWriteOk = false;
+    QByteArray TavoFrame;
+    int InfoBroadcastCount = 0;
+    int InfoIndex = -1;
+    bool InfoRunning = false;
+    QString TavoRemoteAddress;
+    // Popup menu of the table as the TCP flow sets it (nullptr while a connection runs).
+    QMenu *GridPopupMenu = nullptr;
+
+    // Controls, named as the window's layout names them.
+    QWidget *Central = nullptr;
+    QFrame *Panel1 = nullptr;
+    QTableView *ngrid_machine_list = nullptr;
+    QPlainTextEdit *mm_info = nullptr;
+    QPlainTextEdit *Memo1 = nullptr;
+    QFrame *pnl_buttons = nullptr;
+    QFrame *Panel2 = nullptr;
+    QLabel *Label1 = nullptr;
+    QLabel *lbl_con = nullptr;
+    QPlainTextEdit *mm_export = nullptr;
+    QPushButton *bbtn_refresh = nullptr;
+    QPushButton *bbtn_change_ip = nullptr;
+    QPushButton *bbtn_export = nullptr;
+    QPushButton *sbtn_mac_hex = nullptr;
+    QPushButton *bbtn_net = nullptr;
+    QPushButton *BitBtn1 = nullptr;
+    QPushButton *bbtn_tavorefresh = nullptr;
+    QPushButton *bbtn_test = nullptr;
+    QPushButton *bbtn_test2 = nullptr;
+    QPushButton *bbtn_exit = nullptr;
+    QMenu *PopupMenu1 = nullptr;
+    QMenu *PopupMenuTavo = nullptr;
+    QTimer *UdpTimer = nullptr;
+    QTimer *TcpTimer1 = nullptr;
+    QTimer *TavoListerTimer = nullptr;
+    QTcpSocket *TAVOSocket1 = nullptr;
+    TTAVOProtocol *TAVOProt1 = nullptr;
+    TNaploComponent *Naplo1 = nullptr;
+    QList<QLabel *> StatusPanels;
+
+    // The save dialog's answer; tests replace it so that no native dialog opens.
+    std::function<QString()> AskExportFileName;
+    // Opens a URL in the desktop's browser; tests replace it.
+    std::function<bool(const QString &url)> OpenUrl;
+
+signals:
+    // Emitted when an exchange ends and the window becomes idle.
+    void idle();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void buildControls();
+    void buildTable();
+    void buildMenus();
+    void runStep(StepFn step);
+    int RowOfSelection() const;
+
+    TDialogs m_dialogs;
+    TDeviceTableModel *m_table = nullptr;
+    std::unique_ptr<TUDPComms> m_comms;
+    std::unique_ptr<TTavoCommandSender> m_sender;
+    std::unique_ptr<TAnchors> m_anchors;
+    bool m_closed = false;
+    int m_macHexTag = 0;
+};
+
+} // namespace ardel

@@ -1,0 +1,239 @@
+// Device configuration: the set-IP broadcast with its password step, the
+// settings and restart of TAVO devices, and the MAC change over TCP.
+#include "app/frm_main.h"
+
+#include "config/AddressEdit.h"
+#include "config/frm_passw.h"
+#include "config/frm_setMAC.h"
+#include "config/frm_setip.h"
+#include "config/frm_settings.h"
+#include "net/TextUtil.h"
+#include "tavo/TavoCommandSender.h"
+
+#include <QMessageBox>
+#include <QTcpSocket>
+#include <QTimer>
+
+namespace ardel {
+
+namespace {
+
+quint32 tavowNumber(const QString &text)
+{
+    qint64 v = 0;
+    if (!ParseDecimal(text, v) || v < 0 || v > 0xFFFFFFFFLL)
+        return 1;
+    return static_cast<quint32>(v);
+}
+
+// The table holds only six numbers 0..255 there; anything else reads as 0.
+QByteArray macBytes(const QString &dottedMac)
+{
+    const QStringList parts = SplitText(dottedMac, QLatin1Char('.'));
+    QByteArray out(6, '\0');
+    for (int i = 0; i < 6 && i < parts.size(); ++i) {
+        qint64 v = 0;
+        if (ParseDecimal(parts.at(i), v))
+            out[i] = static_cast<char>(v & 0xFF);
+    }
+    return out;
+}
+
+int askOkCancel(QWidget *parent, const QString &caption, const QString &text, QMessageBox::Icon icon)
+{
+    QMessageBox box(icon, caption, text, QMessageBox::Ok | QMessageBox::Cancel, parent);
+    box.setTextFormat(Qt::PlainText);
+    box.setDefaultButton(QMessageBox::Ok);
+    box.setEscapeButton(QMessageBox::Cancel);
+    return box.exec();
+}
+
+} // namespace
+
+bool Tf_main::SelectedIsTavow() const
+{
+    const int r = SelectedRow();
+    return r >= 0 && !m_table->Cell(r, ColTavow).isEmpty();
+}
+
+void Tf_main::bbtn_change_ipClick()
+{
+    if (SelectedIsTavow()) {
+        Belltsok1Click();
+        return;
+    }
+    ChangeDeviceIP(QString(), QString());
+}
+
+void Tf_main::ChangeDeviceIP(const QString &password, const QString &newAddress)
+{
+    const int r = SelectedRow();
+    WriteMessage(QStringLiteral("Sor: ") + QString::number(r));
+    if (r < 0) {
+        // The password step has left the window waiting: give the buttons back.
+        if (!newAddress.isEmpty())
+            SetBusy(false);
+        return;
+    }
+    const QString mac = m_table->Cell(r, ColMac);
+    const QString current = m_table->Cell(r, ColIp);
+    QString address = newAddress;
+    Tf_setip *dlg = m_dialogs.f_setip;
+    if (!dlg)
+        return;
+    if (address.isEmpty()) {
+        dlg->SetIP(current);
+        dlg->exec();
+        if (dlg->Answer() == 1) {
+            address = dlg->GetIP();
+            if (m_table->FindDeviceRow(address, QString(), QString()) >= 0
+                && askOkCancel(this, QStringLiteral("Figyelmeztetés"),
+                               QStringLiteral("IP cím ütközés van a megadott értékkel! Biztosan folytatja?"),
+                               QMessageBox::Warning) != QMessageBox::Ok)
+                address.clear();
+        }
+    }
+    if (address.isEmpty())
+        return;
+    WriteMessage(QStringLiteral("Setip: ") + dlg->GetIP());
+    const QString command = QStringLiteral("A") + mac + QLatin1Char('/') + password + QLatin1Char('/') + dlg->GetIP()
+                            + QStringLiteral("|2a");
+    WriteMessage(QStringLiteral("Parancs: ") + command);
+    SendCommand(command, QStringLiteral("255.255.255.255"));
+}
+
+void Tf_main::AskPassword()
+{
+    WriteMessage(QStringLiteral("Jelszó bekérés"));
+    Tf_passw *dlg = m_dialogs.f_passw;
+    if (dlg) {
+        dlg->exec();
+        if (dlg->Answer() == 1 && m_dialogs.f_setip) {
+            ChangeDeviceIP(dlg->GetPassword(), m_dialogs.f_setip->GetIP());
+            return;
+        }
+    }
+    SetBusy(false);
+}
+
+void Tf_main::Belltsok1Click()
+{
+    const int r = SelectedRow();
+    if (r < 0)
+        return;
+    ReadDevicePassword(m_table->Cell(r, ColIp), m_table->Cell(r, ColTavow));
+}
+
+void Tf_main::ReadDevicePassword(const QString &ip, const QString &tavowAddress)
+{
+    if (!m_sender)
+        return;
+    m_sender->SetTarget(ip, tavowNumber(tavowAddress));
+    m_sender->AddCommand(BuildReadCommand(97, 30), 3);
+    m_sender->Step(QString(), QString());
+}
+
+void Tf_main::CheckDevicePassword(const QByteArray &devicePassword)
+{
+    if (devicePassword.isEmpty()) {
+        MatchDevicePassword(devicePassword);
+        return;
+    }
+    Tf_passw *dlg = m_dialogs.f_passw;
+    if (!dlg)
+        return;
+    dlg->exec();
+    if (dlg->Answer() == 1)
+        MatchDevicePassword(devicePassword);
+}
+
+void Tf_main::MatchDevicePassword(const QByteArray &devicePassword)
+{
+    const QByteArray typed = m_dialogs.f_passw ? ToCp1250(m_dialogs.f_passw->GetPassword()) : QByteArray();
+    if (devicePassword.isEmpty() || typed == devicePassword)
+        ShowSettings();
+}
+
+void Tf_main::ShowSettings()
+{
+    const int r = SelectedRow();
+    Tf_settings *dlg = m_dialogs.f_settings;
+    if (r < 0 || !dlg)
+        return;
+    dlg->SetMAC(macBytes(m_table->Cell(r, ColMac)));
+    const QString ip = m_table->Cell(r, ColIp);
+    dlg->SetIP(ip);
+    dlg->SetGateway(m_table->Cell(r, ColGateway));
+    dlg->SetMask(m_table->Cell(r, ColMask));
+    dlg->exec();
+    if (dlg->Answer() == 1) {
+        WriteMessage(QStringLiteral("Beállítás mentés"));
+        SaveSettings(ip, m_table->Cell(r, ColTavow));
+    } else if (dlg->Answer() == 2) {
+        WriteMessage(QStringLiteral("Újraindítás kértek"));
+        RestartDevice(ip, m_table->Cell(r, ColTavow));
+    }
+}
+
+void Tf_main::SaveSettings(const QString &ip, const QString &tavowAddress)
+{
+    Tf_settings *dlg = m_dialogs.f_settings;
+    if (!m_sender || !dlg)
+        return;
+    m_sender->SetTarget(ip, tavowNumber(tavowAddress));
+    if (const QString v = dlg->ChangedIP(); !v.isEmpty())
+        m_sender->AddCommand(QByteArrayLiteral("CETSI") + AddressToBytes(v), 0);
+    if (const QString v = dlg->ChangedGateway(); !v.isEmpty())
+        m_sender->AddCommand(QByteArrayLiteral("CETSG") + AddressToBytes(v), 0);
+    if (const QString v = dlg->ChangedMask(); !v.isEmpty())
+        m_sender->AddCommand(QByteArrayLiteral("CETSN") + AddressToBytes(v), 0);
+    if (const QByteArray mac = dlg->ChangedMAC(); !mac.isEmpty())
+        m_sender->AddCommand(QByteArrayLiteral("CETSM") + mac, 0);
+    if (m_sender->CommandCount() > 0) {
+        m_sender->AddCommand(QByteArrayLiteral("CSYER"), 0);
+        m_sender->Step(QString(), QString());
+    }
+}
+
+void Tf_main::RestartDevice(const QString &ip, const QString &tavowAddress)
+{
+    if (!m_sender)
+        return;
+    m_sender->SetTarget(ip, tavowNumber(tavowAddress));
+    m_sender->AddCommand(QByteArrayLiteral("CSYRS"), 0);
+    m_sender->Step(QString(), QString());
+}
+
+void Tf_main::BitBtn1Click()
+{
+    if (SelectedIsTavow()) {
+        Belltsok1Click();
+        return;
+    }
+    MACcmtllts1Click();
+}
+
+void Tf_main::MACcmtllts1Click()
+{
+    const int r = SelectedRow();
+    if (r < 0)
+        return;
+    ChangeMAC(r);
+}
+
+void Tf_main::ChangeMAC(int row)
+{
+    Tf_setMAC *dlg = m_dialogs.f_setMAC;
+    if (!dlg)
+        return;
+    dlg->SetMAC(macBytes(m_table->Cell(row, ColMac)));
+    dlg->exec();
+    if (dlg->Answer() != 1)
+        return;
+    WriteMessage(QStringLiteral("Új MAC cím: ") + FromCp1250(dlg->GetMAC()));
+    // The row may have changed while the dialog was open; its address is read now.
+    TavoRemoteAddress = m_table->Cell(row, ColIp);
+    OpenTavoConnection();
+}
+
+} // namespace ardel

@@ -1,0 +1,214 @@
+// The device table's view: columns, selection, MAC display, export, web page
+// and the popup menus.
+#include "app/frm_main.h"
+
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QHostAddress>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTableView>
+
+namespace ardel {
+
+namespace {
+
+// Right clicks and double clicks reach the window's handlers with the data
+// the handlers take.
+class GridEvents : public QObject {
+public:
+    explicit GridEvents(Tf_main *owner) : QObject(owner), m_owner(owner) {}
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::MouseButtonRelease) {
+            auto *me = static_cast<QMouseEvent *>(event);
+            if (me->button() == Qt::RightButton) {
+                // A right click selects the row under the cursor first, as the grid does.
+                const QModelIndex idx = m_owner->ngrid_machine_list->indexAt(me->position().toPoint());
+                if (idx.isValid())
+                    m_owner->SelectRow(idx.row());
+                m_owner->ngrid_machine_listMouseUp(me->button(), me->globalPosition().toPoint());
+                return true;
+            }
+        }
+        Q_UNUSED(watched);
+        return false;
+    }
+
+private:
+    Tf_main *m_owner;
+};
+
+} // namespace
+
+void Tf_main::buildTable()
+{
+    m_table = new TDeviceTableModel(this);
+    m_table->SetSubnetTest([this](const QString &ip) { return IsInOwnSubnet(ip); });
+    QTableView *v = ngrid_machine_list;
+    v->setModel(m_table);
+    v->setSelectionBehavior(QAbstractItemView::SelectRows);
+    v->setSelectionMode(QAbstractItemView::SingleSelection);
+    v->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    v->setShowGrid(true);
+    v->setWordWrap(false);
+    v->verticalHeader()->setVisible(false);
+    v->verticalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    v->verticalHeader()->setDefaultSectionSize(QFontMetrics(v->font()).height() + 6);
+    v->horizontalHeader()->setSectionsClickable(true);
+    v->horizontalHeader()->setSortIndicatorShown(true);
+    v->horizontalHeader()->setSortIndicator(ColIp, Qt::AscendingOrder);
+    v->setSortingEnabled(true);
+    const auto &cols = DeviceColumns();
+    for (int c = 0; c < kDeviceColumnCount; ++c) {
+        v->setColumnWidth(c, cols[static_cast<size_t>(c)].width);
+        v->setColumnHidden(c, !cols[static_cast<size_t>(c)].shownAtStart);
+    }
+    // The form hides gateway and mask; start-up shows them again.
+    v->setColumnHidden(ColGateway, true);
+    v->setColumnHidden(ColMask, true);
+    v->viewport()->installEventFilter(new GridEvents(this));
+    connect(v, &QTableView::doubleClicked, this,
+            [this](const QModelIndex &idx) { ngrid_machine_listCellDblClick(idx.column(), idx.row()); });
+}
+
+void Tf_main::buildMenus()
+{
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    QAction *mac = PopupMenu1->addAction(QStringLiteral("MAC cím átállítás"));
+    mac->setObjectName(QStringLiteral("MACcmtllts1"));
+    PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N1"));
+    QAction *web1 = PopupMenu1->addAction(QStringLiteral("Eszköz weboldal megnyitás"));
+    web1->setObjectName(QStringLiteral("Weboldalmegnyitsa1"));
+    connect(mac, &QAction::triggered, this, &Tf_main::MACcmtllts1Click);
+    connect(web1, &QAction::triggered, this, &Tf_main::Weboldalmegnyitsa1Click);
+
+    PopupMenuTavo = new QMenu(this);
+    PopupMenuTavo->setObjectName(QStringLiteral("PopupMenuTavo"));
+    QAction *settings = PopupMenuTavo->addAction(QStringLiteral("Beállítások"));
+    settings->setObjectName(QStringLiteral("Belltsok1"));
+    PopupMenuTavo->addSeparator()->setObjectName(QStringLiteral("N2"));
+    QAction *web2 = PopupMenuTavo->addAction(QStringLiteral("Eszköz weboldal megnyitás"));
+    web2->setObjectName(QStringLiteral("Eszkzweboldalmegnyits1"));
+    connect(settings, &QAction::triggered, this, &Tf_main::Belltsok1Click);
+    connect(web2, &QAction::triggered, this, &Tf_main::Weboldalmegnyitsa1Click);
+    GridPopupMenu = PopupMenu1;
+}
+
+int Tf_main::SelectedRow() const
+{
+    const QModelIndexList rows = ngrid_machine_list->selectionModel()
+                                     ? ngrid_machine_list->selectionModel()->selectedRows()
+                                     : QModelIndexList();
+    if (rows.isEmpty())
+        return -1;
+    const int r = rows.first().row();
+    return r < m_table->RowCount() ? r : -1;
+}
+
+void Tf_main::SelectRow(int row)
+{
+    if (row < 0 || row >= m_table->RowCount()) {
+        ngrid_machine_list->clearSelection();
+        return;
+    }
+    ngrid_machine_list->selectRow(row);
+}
+
+void Tf_main::sbtn_mac_hexClick()
+{
+    if (m_macHexTag == 1) {
+        m_macHexTag = 0;
+        ngrid_machine_list->setColumnHidden(ColMacHex, true);
+        sbtn_mac_hex->setText(QStringLiteral("MAC cím hexában"));
+        sbtn_mac_hex->setChecked(false);
+    } else {
+        m_macHexTag = 1;
+        ngrid_machine_list->setColumnHidden(ColMacHex, false);
+        sbtn_mac_hex->setText(QStringLiteral("MAC cím decimális"));
+        sbtn_mac_hex->setChecked(true);
+    }
+}
+
+bool Tf_main::ExportTo(const QString &path, QString *error)
+{
+    QString err;
+    const bool ok = TDeviceTableModel::WriteExportFile(path, m_table->ExportBytes(), &err);
+    if (error)
+        *error = err;
+    return ok;
+}
+
+void Tf_main::bbtn_exportClick()
+{
+    if (m_table->RowCount() == 0)
+        return;
+    mm_export->clear();
+    mm_export->setPlainText(m_table->ExportLines().join(QLatin1Char('\n')));
+    QString path;
+    if (AskExportFileName) {
+        path = AskExportFileName();
+    } else {
+        QFileDialog dlg(this, QString(), QStringLiteral("."),
+                        QStringLiteral("Export files (*.csv);;All files (*)"));
+        dlg.setObjectName(QStringLiteral("SaveD1"));
+        dlg.setAcceptMode(QFileDialog::AcceptSave);
+        dlg.setDefaultSuffix(QStringLiteral("csv"));
+        // Replacing an existing file without asking is what the export does.
+        dlg.setOption(QFileDialog::DontConfirmOverwrite, true);
+        if (dlg.exec() == QDialog::Accepted && !dlg.selectedFiles().isEmpty())
+            path = dlg.selectedFiles().first();
+    }
+    if (path.isEmpty())
+        return;
+    QString error;
+    if (!ExportTo(path, &error)) {
+        QMessageBox box(QMessageBox::Critical, QStringLiteral("Ardel"), error, QMessageBox::Ok, this);
+        box.setTextFormat(Qt::PlainText);
+        box.exec();
+    }
+}
+
+void Tf_main::Weboldalmegnyitsa1Click()
+{
+    const int r = SelectedRow();
+    const QString address = r >= 0 ? m_table->Cell(r, ColIp) : QString();
+    WriteMessage(QStringLiteral("Web ip: ") + address);
+    // Only ever a plain dotted IPv4 address: a cell the network filled must
+    // not become an arbitrary URL for the browser.
+    if (!IsValidIp(address) || QHostAddress(address).protocol() != QAbstractSocket::IPv4Protocol)
+        return;
+    if (OpenUrl)
+        OpenUrl(QStringLiteral("http://") + address);
+}
+
+QMenu *Tf_main::PopupForSelectedRow() const
+{
+    const int r = SelectedRow();
+    if (r < 0)
+        return nullptr;
+    return m_table->Cell(r, ColTavow).isEmpty() ? PopupMenu1 : PopupMenuTavo;
+}
+
+void Tf_main::ngrid_machine_listMouseUp(Qt::MouseButton button, const QPoint &globalPos)
+{
+    if (button != Qt::RightButton)
+        return;
+    if (QMenu *menu = PopupForSelectedRow())
+        menu->popup(globalPos);
+}
+
+void Tf_main::ngrid_machine_listCellDblClick(int column, int row)
+{
+    Q_UNUSED(column);
+    if (row >= 0 && row < m_table->RowCount() && !m_table->Cell(row, ColTavow).isEmpty())
+        Belltsok1Click();
+}
+
+} // namespace ardel

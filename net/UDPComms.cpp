@@ -1,0 +1,241 @@
+#include "net/UDPComms.h"
+
+#include "net/IPInfo.h"
+#include "net/TextUtil.h"
+
+#include <QHostInfo>
+#include <QNetworkDatagram>
+#include <QVariant>
+
+namespace ardel {
+
+namespace {
+// Large enough that a burst of thousands of discovery replies is not dropped
+// by the kernel before the event loop gets to them.
+constexpr int kReceiveBuffer = 16 * 1024 * 1024;
+} // namespace
+
+TUDPComms::TUDPComms(TMessageEvent memo, QObject *parent)
+    : QObject(parent), MessageMemo(std::move(memo))
+{
+    OnUDPRead = [this](const QByteArray &d, const QString &p, quint16 port) { defaultUDPRead(d, p, port); };
+}
+
+TUDPComms::~TUDPComms()
+{
+    m_connections.clear();
+    m_checkBoxes.clear();
+    CloseServers();
+    OnMessage = nullptr;
+}
+
+void TUDPComms::SetOnUDPRead(TUDPReadEvent handler)
+{
+    // Endpoints call through this member, so existing ones follow at once.
+    OnUDPRead = std::move(handler);
+}
+
+void TUDPComms::LogMessage(const QString &text)
+{
+    if (OnMessage)
+        OnMessage(text);
+    else if (MessageMemo)
+        MessageMemo(text);
+}
+
+void TUDPComms::defaultUDPRead(const QByteArray &data, const QString &peer, quint16 port)
+{
+    LogMessage(QStringLiteral("Received \"") + FromCp1250(data) + QStringLiteral("\" from ") + peer
+               + QStringLiteral(" on port ") + QString::number(port));
+}
+
+void TUDPComms::ReadConnections()
+{
+    TIPInfo info;
+    m_connections.clear();
+    for (const auto &adapter : info.Adapters) {
+        for (const TInfoIPAddress &pair : adapter->IPAddresses) {
+            const QStringList pieces = SplitText(pair.AsText(), QLatin1Char('/'));
+            TConnectionParam c;
+            c.MACAddress = adapter->MACAddress;
+            c.IPAddress = pieces.value(0);
+            c.IPMask = pieces.value(1);
+            c.Description = adapter->Description;
+            m_connections.push_back(c);
+            LogMessage(c.MACAddress + QStringLiteral(" : ") + c.IPAddress);
+            LogMessage(c.IPMask);
+            LogMessage(c.Description);
+        }
+    }
+}
+
+void TUDPComms::BuildCheckBoxes()
+{
+    if (!CheckBoxParent || !TemplateCheckBox)
+        return;
+    m_checkBoxes.clear();
+    const TCheckBoxTemplate &t = *TemplateCheckBox;
+    for (size_t k = 0; k < m_connections.size(); ++k) {
+        const TConnectionParam &c = m_connections[k];
+        const QString caption = c.Description + QStringLiteral(" - ") + c.IPAddress + QStringLiteral(" - ") + c.IPMask
+                                + QStringLiteral(" - ") + c.MACAddress;
+        TConnectionCheckBox *box = CheckBoxParent->CreateCheckBox(caption, t.Left, t.Top + static_cast<int>(k) * t.Height + 5,
+                                                                  t.Width, t.Height);
+        if (box)
+            box->SetChecked(false);
+        m_checkBoxes.push_back(box);
+    }
+}
+
+void TUDPComms::CheckConnection(int index)
+{
+    if (index == 255) {
+        for (TConnectionCheckBox *b : m_checkBoxes)
+            if (b)
+                b->SetChecked(true);
+        return;
+    }
+    if (index >= 0 && static_cast<size_t>(index) < m_checkBoxes.size() && m_checkBoxes[static_cast<size_t>(index)])
+        m_checkBoxes[static_cast<size_t>(index)]->SetChecked(true);
+}
+
+int TUDPComms::CheckedCount() const
+{
+    int n = 0;
+    for (const TConnectionCheckBox *b : m_checkBoxes)
+        if (b && b->IsChecked())
+            ++n;
+    return n;
+}
+
+void TUDPComms::MarkOpenConnections()
+{
+    for (TConnectionCheckBox *b : m_checkBoxes)
+        if (b)
+            b->SetChecked(false);
+    for (const auto &ep : m_servers)
+        if (ep->Tag >= 0 && static_cast<size_t>(ep->Tag) < m_checkBoxes.size() && m_checkBoxes[static_cast<size_t>(ep->Tag)])
+            m_checkBoxes[static_cast<size_t>(ep->Tag)]->SetChecked(true);
+}
+
+int TUDPComms::OpenServerCount() const
+{
+    int n = 0;
+    for (const auto &ep : m_servers)
+        if (ep->Socket && ep->Socket->state() == QAbstractSocket::BoundState)
+            ++n;
+    return n;
+}
+
+bool TUDPComms::openEndpoint(Endpoint &ep)
+{
+    closeEndpoint(ep);
+    const QHostAddress addr(ep.Address);
+    if (addr.isNull() || addr.protocol() != QAbstractSocket::IPv4Protocol)
+        return false;
+    auto *sock = new QUdpSocket(this);
+    // A second bind of the same address must fail: with a shared address a
+    // second process would silently take every reply.
+    if (!sock->bind(addr, ep.Port, QAbstractSocket::DontShareAddress)) {
+        delete sock;
+        return false;
+    }
+    sock->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, QVariant(kReceiveBuffer));
+    connect(sock, &QUdpSocket::readyRead, this, [this, sock] { readPending(sock); });
+    ep.Socket = sock;
+    return true;
+}
+
+void TUDPComms::closeEndpoint(Endpoint &ep)
+{
+    if (!ep.Socket)
+        return;
+    QUdpSocket *sock = ep.Socket;
+    ep.Socket = nullptr;
+    sock->disconnect(this);
+    sock->close();
+    // The socket may be inside its own readyRead handler (a modal dialog can
+    // run from there), so it is released once control returns to the loop.
+    sock->deleteLater();
+}
+
+void TUDPComms::readPending(QUdpSocket *socket)
+{
+    QPointer<QUdpSocket> guard(socket);
+    while (guard && guard->state() == QAbstractSocket::BoundState && guard->hasPendingDatagrams()) {
+        if (guard->pendingDatagramSize() > kMaxDatagram)
+            ++m_truncated;
+        const QNetworkDatagram d = guard->receiveDatagram(kMaxDatagram);
+        if (!d.isValid())
+            continue;
+        const QHostAddress sender = d.senderAddress();
+        bool ok = false;
+        const quint32 v4 = sender.toIPv4Address(&ok);
+        const QString peer = ok ? QHostAddress(v4).toString() : sender.toString();
+        if (OnUDPRead)
+            OnUDPRead(d.data(), peer, static_cast<quint16>(d.senderPort()));
+    }
+}
+
+void TUDPComms::OpenServers()
+{
+    CloseServers();
+    QString stepMark;
+    for (size_t i = 0; i < m_checkBoxes.size(); ++i) {
+        TConnectionCheckBox *box = m_checkBoxes[i];
+        if (!box || !box->IsChecked())
+            continue;
+        stepMark = QStringLiteral("1");
+        auto ep = std::make_unique<Endpoint>();
+        const int n = static_cast<int>(m_servers.size());
+        ep->Name = QStringLiteral("UDPServer_%1_%2").arg(i).arg(n);
+        Endpoint &ref = *ep;
+        m_servers.push_back(std::move(ep));
+        stepMark = QStringLiteral("2"); // the receive callback is this manager's OnUDPRead
+        stepMark = QStringLiteral("3");
+        stepMark = QStringLiteral("4");
+        ref.Address = i < m_connections.size() ? m_connections[i].IPAddress : QString();
+        stepMark = QStringLiteral("5");
+        ref.Port = kLocalPort;
+        stepMark = QStringLiteral("6");
+        ref.Tag = static_cast<int>(i);
+        LogMessage(QStringLiteral("Host: ") + QHostInfo::localHostName());
+        if (!openEndpoint(ref)) {
+            LogMessage(QStringLiteral("Hálózat indítási hiba: ") + box->Caption() + QStringLiteral(" ,") + stepMark);
+            continue;
+        }
+        LogMessage(QStringLiteral("Local address: ") + ref.Socket->localAddress().toString());
+    }
+}
+
+void TUDPComms::CloseServers()
+{
+    for (auto &ep : m_servers)
+        closeEndpoint(*ep);
+    m_servers.clear();
+}
+
+void TUDPComms::BroadcastText(const QByteArray &text, quint16 port)
+{
+    // Bound to one local address, the datagram leaves through the interface
+    // that carries it, default route or not.
+    for (auto &ep : m_servers) {
+        if (!ep->Socket && !openEndpoint(*ep))
+            continue;
+        ep->Socket->writeDatagram(text, QHostAddress::Broadcast, port);
+    }
+}
+
+void TUDPComms::SendText(const QString &host, const QByteArray &text, quint16 port)
+{
+    const QHostAddress dest(host);
+    if (dest.isNull())
+        return;
+    for (auto &ep : m_servers) {
+        if (!ep->Socket && !openEndpoint(*ep))
+            continue;
+        ep->Socket->writeDatagram(text, dest, port);
+    }
+}
+
+} // namespace ardel

@@ -1,0 +1,158 @@
+#include "net/ui/frm_netparam.h"
+
+#include <QCheckBox>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QStyle>
+
+namespace ardel {
+
+void ApplyNavyBackground(QWidget *w)
+{
+    QPalette pal = w->palette();
+    pal.setColor(QPalette::Window, QColor(0, 0, 128));
+    w->setPalette(pal);
+    w->setAutoFillBackground(true);
+}
+
+QFrame *MakeBevelPanel(QWidget *parent, int x, int y, int w, int h)
+{
+    auto *panel = new QFrame(parent);
+    panel->setFrameShape(QFrame::Panel);
+    panel->setFrameShadow(QFrame::Raised);
+    panel->setLineWidth(2);
+    QPalette pal = panel->palette();
+    pal.setColor(QPalette::Window, QColor(212, 208, 200));
+    panel->setPalette(pal);
+    panel->setAutoFillBackground(true);
+    panel->setGeometry(x, y, w, h);
+    return panel;
+}
+
+QLabel *MakeBoldLabel(QWidget *parent, const QString &text, int x, int y, int pointSize)
+{
+    auto *label = new QLabel(text, parent);
+    QFont f = label->font();
+    f.setBold(true);
+    f.setPointSize(pointSize);
+    label->setFont(f);
+    label->move(x, y);
+    label->adjustSize();
+    return label;
+}
+
+namespace {
+
+// A check box whose caption wraps, as the connection captions are long.
+class WrappedCheckBox : public QWidget, public TConnectionCheckBox {
+public:
+    WrappedCheckBox(const QString &caption, QWidget *parent) : QWidget(parent)
+    {
+        auto *lay = new QHBoxLayout(this);
+        lay->setContentsMargins(0, 0, 0, 0);
+        m_box = new QCheckBox(this);
+        m_label = new QLabel(caption, this);
+        m_label->setTextFormat(Qt::PlainText);
+        m_label->setWordWrap(true);
+        lay->addWidget(m_box, 0, Qt::AlignTop);
+        lay->addWidget(m_label, 1);
+        m_box->setAccessibleName(caption);
+    }
+    bool IsChecked() const override { return m_box->isChecked(); }
+    void SetChecked(bool checked) override { m_box->setChecked(checked); }
+    QString Caption() const override { return m_label->text(); }
+
+protected:
+    void mouseReleaseEvent(QMouseEvent *e) override
+    {
+        if (e->button() == Qt::LeftButton)
+            m_box->toggle();
+    }
+
+private:
+    QCheckBox *m_box;
+    QLabel *m_label;
+};
+
+} // namespace
+
+Tf_netparam::Tf_netparam(QWidget *parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("f_netparam"));
+    setWindowTitle(QStringLiteral("Hálózati paraméterek beállítása"));
+    setFixedSize(399, 289);
+    ApplyNavyBackground(this);
+
+    Panel1 = MakeBevelPanel(this, 8, 8, 385, 234);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Label1 = MakeBoldLabel(Panel1, QStringLiteral("Hálózati csatlakozások:"), 16, 8);
+    Label1->setObjectName(QStringLiteral("Label1"));
+
+    sb_net = new QScrollArea(Panel1);
+    sb_net->setObjectName(QStringLiteral("sb_net"));
+    sb_net->setGeometry(16, 32, 353, 188);
+    sb_net->setWidgetResizable(false);
+    m_content = new QWidget;
+    m_content->resize(330, 60);
+    sb_net->setWidget(m_content);
+
+    // The template only lends its geometry; it never carries a connection, so it is not shown.
+    cb_first = new QCheckBox(QStringLiteral("cb_first"), m_content);
+    cb_first->setObjectName(QStringLiteral("cb_first"));
+    cb_first->setGeometry(16, 8, 305, 49);
+    cb_first->hide();
+
+    bbtn_set = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), QStringLiteral("Rendben"), this);
+    bbtn_set->setObjectName(QStringLiteral("bbtn_set"));
+    bbtn_set->setGeometry(8, 251, 153, 25);
+    bbtn_set->setDefault(true);
+    bbtn_back = new QPushButton(style()->standardIcon(QStyle::SP_ArrowBack), QStringLiteral("Vissza"), this);
+    bbtn_back->setObjectName(QStringLiteral("bbtn_back"));
+    bbtn_back->setGeometry(240, 251, 153, 25);
+    connect(bbtn_set, &QPushButton::clicked, this, &Tf_netparam::bbtn_setClick);
+    connect(bbtn_back, &QPushButton::clicked, this, &Tf_netparam::bbtn_backClick);
+}
+
+TCheckBoxTemplate Tf_netparam::TemplateGeometry() const
+{
+    const QRect g = cb_first->geometry();
+    return {g.x(), g.y(), g.width(), g.height()};
+}
+
+TConnectionCheckBox *Tf_netparam::CreateCheckBox(const QString &caption, int left, int top, int width, int height)
+{
+    auto *box = new WrappedCheckBox(caption, m_content);
+    box->setObjectName(QStringLiteral("cb_conn_%1").arg(m_content->findChildren<WrappedCheckBox *>(Qt::FindDirectChildrenOnly).size() - 1));
+    box->setGeometry(left, top, width, height);
+    box->show();
+    m_content->resize(qMax(m_content->width(), left + width + 5), qMax(m_content->height(), top + height + 5));
+    return box;
+}
+
+void Tf_netparam::showEvent(QShowEvent *event)
+{
+    FormShow();
+    QDialog::showEvent(event);
+}
+
+void Tf_netparam::FormShow()
+{
+    m_answer = 0;
+}
+
+void Tf_netparam::bbtn_setClick()
+{
+    m_answer = 1;
+    accept();
+}
+
+void Tf_netparam::bbtn_backClick()
+{
+    reject();
+}
+
+} // namespace ardel
