@@ -1,0 +1,212 @@
+#include "net/IPInfo.h"
+#include "net/TextUtil.h"
+
+#include <gtest/gtest.h>
+
+using namespace ardel;
+
+namespace {
+
+QString bytesText(const IPv4Bytes &b)
+{
+    return QStringLiteral("%1.%2.%3.%4").arg(b[0]).arg(b[1]).arg(b[2]).arg(b[3]);
+}
+
+TAdapterRecord adapter(const QString &name, std::vector<TInfoIPAddress> pairs, QByteArray mac = QByteArray::fromHex("001A2B3C4D5E"),
+                       bool up = true)
+{
+    TAdapterRecord r;
+    r.AdapterName = name;
+    r.Description = name + QStringLiteral(" (veth)");
+    r.Address = mac;
+    r.IsUp = up;
+    r.IPAddresses = std::move(pairs);
+    return r;
+}
+
+} // namespace
+
+TEST(SplitText, KeepsEveryPieceIncludingEmptyOnes)
+{
+    const struct {
+        QString text;
+        QStringList pieces;
+    } cases[] = {
+        {QString(), {QString()}},
+        {QStringLiteral("a"), {QStringLiteral("a")}},
+        {QStringLiteral("a/b"), {QStringLiteral("a"), QStringLiteral("b")}},
+        {QStringLiteral("a/"), {QStringLiteral("a"), QString()}},
+        {QStringLiteral("/a"), {QString(), QStringLiteral("a")}},
+        {QStringLiteral("a//b"), {QStringLiteral("a"), QString(), QStringLiteral("b")}},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(SplitText(c.text, QLatin1Char('/')), c.pieces) << c.text.toStdString();
+}
+
+TEST(IPTextToBytes, FourPiecesKeepLowBitsAnythingElseIsZero)
+{
+    const struct {
+        const char *text;
+        const char *bytes;
+    } cases[] = {
+        {"192.168.1.10", "192.168.1.10"},
+        {"192.168.1.300", "192.168.1.44"},
+        {"-1.0.0.1", "255.0.0.1"},
+        {"192.168.1", "0.0.0.0"},
+        {"1.2.3.4.5", "0.0.0.0"},
+        {"1..2.3", "1.0.2.3"},
+        {"a.b.c.d", "0.0.0.0"},
+        {"", "0.0.0.0"},
+        {" 1.2.3.4", "0.2.3.4"},
+        {"99999999999999999999.1.1.1", "0.1.1.1"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(bytesText(IPTextToBytes(QString::fromLatin1(c.text))), QString::fromLatin1(c.bytes)) << c.text;
+}
+
+TEST(IsInOwnSubnet, ComparesTheMaskedBytes)
+{
+    TOwnSubnet own;
+    own.OwnAddress = IPTextToBytes(QStringLiteral("192.168.1.10"));
+    own.OwnMask = IPTextToBytes(QStringLiteral("255.255.255.0"));
+    const struct {
+        const char *ip;
+        bool inside;
+    } cases[] = {
+        {"192.168.1.200", true}, {"192.168.1.10", true}, {"192.168.2.1", false},
+        {"192.168.1", false},     // three pieces read as 0.0.0.0
+        {"10.0.0.1", false},      {"192.168.1.300", true}, // 300 keeps 44
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(IsInOwnSubnet(QString::fromLatin1(c.ip), own), c.inside) << c.ip;
+
+    const TOwnSubnet unset; // no subnet settled: everything counts as local
+    EXPECT_TRUE(IsInOwnSubnet(QStringLiteral("8.8.8.8"), unset));
+    EXPECT_TRUE(IsInOwnSubnet(QStringLiteral("garbage"), unset));
+}
+
+TEST(TInfoIPAddress, AsText)
+{
+    EXPECT_EQ(TInfoIPAddress().AsText(), QString());
+    EXPECT_EQ(TInfoIPAddress(QStringLiteral("10.0.0.1"), QString()).AsText(), QStringLiteral("10.0.0.1/"));
+    EXPECT_EQ(TInfoIPAddress(QStringLiteral("10.0.0.1"), QStringLiteral("255.0.0.0")).AsText(), QStringLiteral("10.0.0.1/255.0.0.0"));
+}
+
+TEST(BytesToMACText, UpperCaseHexJoinedByColons)
+{
+    const QByteArray mac = QByteArray::fromHex("001A2B3C4D5E");
+    EXPECT_EQ(BytesToMACText(mac, 6), QStringLiteral("00:1A:2B:3C:4D:5E"));
+    EXPECT_EQ(BytesToMACText(mac, 0), QString());
+    EXPECT_EQ(BytesToMACText(mac, 2), QStringLiteral("00:1A"));
+    EXPECT_EQ(BytesToMACText(mac, 99), QStringLiteral("00:1A:2B:3C:4D:5E")) << "never reads past the bytes";
+}
+
+struct OwnCase {
+    const char *name;
+    QStringList hosts;
+    std::vector<TAdapterRecord> adapters;
+    QStringList messages;
+    QString maskText;
+    QString ownMask;
+};
+
+TEST(ListOwnAddresses, ReportsAdaptersAndSettlesTheOwnSubnet)
+{
+    const OwnCase cases[] = {
+        {"exact match",
+         {QStringLiteral("192.168.1.10")},
+         {adapter(QStringLiteral("eth0"), {{QStringLiteral("192.168.1.10"), QStringLiteral("255.255.255.0")}})},
+         {QStringLiteral("IP Adresses: 1"), QStringLiteral("Subnet: 255.255.255.0"), QStringLiteral("00:1A:2B:3C:4D:5E")},
+         QStringLiteral("255.255.255.0"),
+         QStringLiteral("255.255.255.0")},
+        {"containment counts as a match",
+         {QStringLiteral("10.0.0.1")},
+         {adapter(QStringLiteral("eth0"), {{QStringLiteral("10.0.0.12"), QStringLiteral("255.0.0.0")}})},
+         {QStringLiteral("IP Adresses: 1"), QStringLiteral("Subnet: 255.0.0.0"), QStringLiteral("00:1A:2B:3C:4D:5E")},
+         QStringLiteral("255.0.0.0"),
+         QStringLiteral("255.0.0.0")},
+        {"no match",
+         {QStringLiteral("172.16.0.1")},
+         {adapter(QStringLiteral("eth0"), {{QStringLiteral("10.0.0.12"), QStringLiteral("255.0.0.0")}})},
+         {QStringLiteral("IP Adresses: 1"), QStringLiteral("00:1A:2B:3C:4D:5E")},
+         QString(),
+         QStringLiteral("0.0.0.0")},
+        {"only the first pair of an adapter sets the mask",
+         {QStringLiteral("10.1.0.1")},
+         {adapter(QStringLiteral("eth0"), {{QStringLiteral("10.2.0.1"), QStringLiteral("255.255.0.0")},
+                                           {QStringLiteral("10.1.0.1"), QStringLiteral("255.0.0.0")}})},
+         {QStringLiteral("IP Adresses: 2"), QStringLiteral("00:1A:2B:3C:4D:5E")},
+         QString(),
+         QStringLiteral("0.0.0.0")},
+        {"empty hardware address gives an empty line",
+         {QStringLiteral("10.0.0.1")},
+         {adapter(QStringLiteral("tun0"), {{QStringLiteral("10.0.0.1"), QStringLiteral("255.255.255.255")}}, QByteArray())},
+         {QStringLiteral("IP Adresses: 1"), QStringLiteral("Subnet: 255.255.255.255"), QString()},
+         QStringLiteral("255.255.255.255"),
+         QStringLiteral("255.255.255.255")},
+        {"no host address matches nothing", {}, {adapter(QStringLiteral("eth0"), {{QStringLiteral("10.0.0.1"), QStringLiteral("255.0.0.0")}})},
+         {QStringLiteral("IP Adresses: 1"), QStringLiteral("00:1A:2B:3C:4D:5E")},
+         QString(),
+         QStringLiteral("0.0.0.0")},
+        {"the last matching adapter decides",
+         {QStringLiteral("10.0.0.1")},
+         {adapter(QStringLiteral("eth0"), {{QStringLiteral("10.0.0.1"), QStringLiteral("255.0.0.0")}}),
+          adapter(QStringLiteral("eth1"), {{QStringLiteral("10.0.0.1"), QStringLiteral("255.255.0.0")}})},
+         {QStringLiteral("IP Adresses: 1"), QStringLiteral("Subnet: 255.0.0.0"), QStringLiteral("00:1A:2B:3C:4D:5E"),
+          QStringLiteral("IP Adresses: 1"), QStringLiteral("Subnet: 255.255.0.0"), QStringLiteral("00:1A:2B:3C:4D:5E")},
+         QStringLiteral("255.255.0.0"),
+         QStringLiteral("255.255.0.0")},
+    };
+    for (const OwnCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        const TIPInfo info(c.adapters);
+        QStringList messages;
+        TOwnSubnet own;
+        ListOwnAddresses(info, c.hosts, [&](const QString &m) { messages.append(m); }, own);
+        EXPECT_EQ(messages, c.messages);
+        EXPECT_EQ(own.OwnMaskText, c.maskText);
+        EXPECT_EQ(bytesText(own.OwnMask), c.ownMask);
+        EXPECT_EQ(bytesText(own.OwnAddress), bytesText(IPTextToBytes(c.hosts.value(0))));
+    }
+}
+
+TEST(TIPInfo, LeavesOutAdaptersWithoutAnyAddress)
+{
+    const TIPInfo info({adapter(QStringLiteral("eth0"), {}),
+                        adapter(QStringLiteral("eth1"), {{QStringLiteral("10.0.0.1"), QStringLiteral("255.0.0.0")}})});
+    ASSERT_EQ(info.AdapterCount(), 1);
+    EXPECT_EQ(info.Adapters[0]->AdapterName, QStringLiteral("eth1"));
+    EXPECT_EQ(info.Adapters[0]->MACAddress, QStringLiteral("00:1A:2B:3C:4D:5E"));
+    EXPECT_EQ(info.Adapters[0]->IPAddressCount(), 1);
+}
+
+TEST(HostAddresses, AreTheUpAdaptersAddressesInAdapterOrder)
+{
+    const TIPInfo info({adapter(QStringLiteral("eth0"), {{QStringLiteral("10.0.0.1"), QStringLiteral("255.0.0.0")},
+                                                         {QStringLiteral("10.0.0.2"), QStringLiteral("255.0.0.0")}}),
+                        adapter(QStringLiteral("eth1"), {{QStringLiteral("172.16.0.1"), QStringLiteral("255.255.0.0")}},
+                                QByteArray::fromHex("001122334455"), false),
+                        adapter(QStringLiteral("eth2"), {{QStringLiteral("192.168.5.1"), QStringLiteral("255.255.255.0")}})});
+    EXPECT_EQ(HostAddressesOf(info),
+              (QStringList{QStringLiteral("10.0.0.1"), QStringLiteral("10.0.0.2"), QStringLiteral("192.168.5.1")}));
+}
+
+TEST(HostAddresses, OnTheTestLanAreBothWorkstationAddressesNotTheResolversLoopback)
+{
+    const QStringList hosts = GetHostAddresses();
+    EXPECT_EQ(hosts, (QStringList{QStringLiteral("10.77.0.1"), QStringLiteral("10.78.0.1")}));
+    const TIPInfo info;
+    ASSERT_EQ(info.AdapterCount(), 2) << "loopback is left out";
+    EXPECT_EQ(info.Adapters[0]->AdapterName, QStringLiteral("ws0"));
+    EXPECT_EQ(info.Adapters[0]->Description, QStringLiteral("ws0 (veth)"));
+    EXPECT_EQ(info.Adapters[0]->MACAddress.size(), 17);
+    EXPECT_EQ(info.Adapters[1]->IPAddresses.front().AsText(), QStringLiteral("10.78.0.1/255.255.0.0"));
+}
+
+TEST(Cp1250, RoundTripsHungarianTexts)
+{
+    const QString text = QStringLiteral("Kommunikáció őű ŐŰ");
+    const QByteArray bytes = ToCp1250(text);
+    EXPECT_EQ(bytes, QByteArray("Kommunik\xE1" "ci\xF3 \xF5\xFB \xD5\xDB"));
+    EXPECT_EQ(FromCp1250(bytes), text);
+}
