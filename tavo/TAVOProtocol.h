@@ -55,7 +55,13 @@ public:
     // 3 start/end byte, 4 address out of range, 5 length mismatch, 6 too short.
     std::uint16_t DecodeError() const { return m_decodeError; }
 
-    // By TAVOMode. Encoders throw TTAVOError("Data do not fit in TAVO packet").
+    // By TAVOMode. Encoders throw TTAVOError("Data do not fit in TAVO packet"),
+    // also for a Header_extension longer than its one-byte length field.
+    // Decoders write data only on success (DecodeTAVOW also with code 4) and
+    // never read outside the packet. A TAVOW packet whose decoded content is
+    // shorter than the 14-byte header leaves every header property unchanged;
+    // one whose length fields disagree (code 5) has already taken over
+    // Cimzett, Felado, Felado_rovid_cim and CsomagSorszam.
     void Encode(const QByteArray &data, QByteArray &packet);
     void Decode(const QByteArray &packet, QByteArray &data);
     void EncodeTAVO(const QByteArray &data, QByteArray &packet);

@@ -1,0 +1,39 @@
+#include "config/frm_setMAC.h"
+
+#include "config/ByteSpinEdit.h"
+
+#include <QHBoxLayout>
+
+namespace ardel {
+
+Tf_setMAC::Tf_setMAC(QWidget *parent)
+    : ConfigDialog(QStringLiteral("f_setMAC"), QStringLiteral("MAC cím beállítása"), parent)
+{
+    QHBoxLayout *row = AddPanel();
+    AddBoldLabel(row, QStringLiteral("MAC cím:"));
+    m_fields = AddMacFields(row);
+    AddButtons(QStringLiteral("Beállít"));
+}
+
+void Tf_setMAC::SetMAC(const QByteArray &mac)
+{
+    SetMacFields(m_fields, mac);
+}
+
+QByteArray Tf_setMAC::GetMAC() const
+{
+    return MacFieldsBytes(m_fields);
+}
+
+void Tf_setMAC::FormShow()
+{
+    // The caller fills the fields before each opening; they are left as they are.
+    m_fields[0]->setFocus();
+}
+
+void Tf_setMAC::bbtn_setClick()
+{
+    CloseWith(1);
+}
+
+} // namespace ardel

@@ -1,0 +1,337 @@
+#include "tests/app/app_fixture.h"
+
+#include "log/NaploComponent.h"
+#include "net/UDPComms.h"
+#include "net/ui/frm_netparam.h"
+#include "tavo/TAVOProtocol.h"
+#include "tavo/TavoCommandSender.h"
+#include "tests/common/TestLan.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTableView>
+#include <QTest>
+#include <QTimer>
+
+using namespace ardel;
+
+namespace {
+
+QColor indicator(const Tf_main *m)
+{
+    return m->lbl_con->palette().color(QPalette::WindowText);
+}
+
+const QColor kLime(0, 255, 0);
+const QColor kGreen(0, 128, 0);
+
+} // namespace
+
+TEST_F(AppTest, CreationReportsTheOwnAddressesAndSettlesTheWindow)
+{
+    create();
+    Tf_main *m = main();
+    const QStringList memo = memoTexts();
+    ASSERT_GE(memo.size(), 3);
+    EXPECT_EQ(memo[0], QStringLiteral("Saját IP címek"));
+    EXPECT_EQ(memo[1], QStringLiteral("10.77.0.1"));
+    EXPECT_EQ(memo[2], QStringLiteral("10.78.0.1"));
+    EXPECT_TRUE(memo.contains(QStringLiteral("Subnet: 255.255.0.0")));
+    EXPECT_EQ(m->StatusPanel(1), QStringLiteral("IP: 10.77.0.1"));
+    EXPECT_EQ(m->StatusPanel(2), QStringLiteral("Maszk: 255.255.0.0"));
+    EXPECT_EQ(m->StatusPanel(4), QString());
+    EXPECT_EQ(m->windowTitle(), QStringLiteral("Ardel - Kelvara Device Detector v1.24"));
+    EXPECT_TRUE(m->Memo1->isHidden());
+    EXPECT_TRUE(m->bbtn_test->isHidden());
+    EXPECT_TRUE(m->bbtn_test2->isHidden());
+    EXPECT_EQ(m->Panel1->height(), 349 + 131 - 8);
+    EXPECT_FALSE(m->ngrid_machine_list->isColumnHidden(ColGateway));
+    EXPECT_FALSE(m->ngrid_machine_list->isColumnHidden(ColMask));
+    EXPECT_TRUE(m->ngrid_machine_list->isColumnHidden(ColMacHex));
+    EXPECT_FALSE(m->UdpTimer->isActive());
+    EXPECT_FALSE(m->TcpTimer1->isActive());
+    EXPECT_FALSE(m->TavoListerTimer->isActive());
+    EXPECT_EQ(m->UdpTimer->interval(), 500);
+    EXPECT_EQ(m->TcpTimer1->interval(), 2000);
+    EXPECT_EQ(m->TavoListerTimer->interval(), 250);
+    EXPECT_EQ(m->Comms(), nullptr) << "endpoints open only when the window is shown";
+    EXPECT_EQ(m->Codec()->Cimzett, 255u);
+    EXPECT_EQ(m->Codec()->CsomagSorszam, 1);
+    EXPECT_EQ(m->Codec()->TAVOMode, TTAVOMode::PMDecodeBothEncodeTAVOW);
+    EXPECT_EQ(m->Log()->LogFile(), QStringLiteral(".\\Ardel.log"));
+    EXPECT_EQ(m->Log()->LogLimit(), 10000000);
+    const QStringList captions{QStringLiteral("Frissítés"), QStringLiteral("IP cím csere"), QStringLiteral("Exportálás"),
+                               QStringLiteral("MAC cím hexában"), QStringLiteral("Hálózati beállítás"),
+                               QStringLiteral("MAC cím csere"), QStringLiteral("Tavow frissítés"), QStringLiteral("Kilépés")};
+    const QList<QPushButton *> buttons{m->bbtn_refresh, m->bbtn_change_ip, m->bbtn_export, m->sbtn_mac_hex,
+                                       m->bbtn_net,     m->BitBtn1,        m->bbtn_tavorefresh, m->bbtn_exit};
+    for (int i = 0; i < buttons.size(); ++i)
+        EXPECT_EQ(buttons[i]->text(), captions[i]);
+}
+
+TEST_F(AppTest, EveryMessageIsOneMemoLineAndOneCp1250LogLine)
+{
+    create();
+    const int before = main()->MemoLines().size();
+    const QByteArray logBefore = logBytes();
+    main()->WriteMessage(QStringLiteral("Saját IP címek"));
+    const QStringList lines = main()->MemoLines();
+    ASSERT_EQ(lines.size(), before + 1);
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d:\\d\\d\\d: Saját IP címek$")).match(lines.last()).hasMatch())
+        << lines.last().toStdString();
+    const QByteArray added = logBytes().mid(logBefore.size());
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d\\d\\.\\d\\d\\.\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d  \\d\\d:\\d\\d:\\d\\d: Saj\\x{e1}t IP c\\x{ed}mek\r\n$"))
+                    .match(QString::fromLatin1(added))
+                    .hasMatch())
+        << added.toStdString();
+    EXPECT_TRUE(added.contains("Saj\xE1t IP c\xEDmek"));
+
+    // A text with line breaks still makes one line in each place.
+    main()->WriteMessage(QStringLiteral("a\r\nb"));
+    EXPECT_EQ(main()->MemoLines().size(), before + 2);
+    EXPECT_TRUE(main()->MemoLines().last().endsWith(QStringLiteral(": a#13#10b")));
+    EXPECT_TRUE(logBytes().endsWith(": a#13#10b\r\n"));
+}
+
+TEST_F(AppTest, WhileHiddenTheMessagePaneStillCollectsLines)
+{
+    create();
+    ASSERT_TRUE(main()->Memo1->isHidden());
+    const int before = main()->MemoLines().size();
+    for (int i = 0; i < 5; ++i)
+        main()->WriteMessage(QString::number(i));
+    EXPECT_EQ(main()->MemoLines().size(), before + 5);
+}
+
+TEST(BytesToDecimalText, EachByteInDecimalFollowedByASpace)
+{
+    EXPECT_EQ(Tf_main::BytesToDecimalText(QByteArray()), QString());
+    EXPECT_EQ(Tf_main::BytesToDecimalText(QByteArray(1, '\0')), QStringLiteral("0 "));
+    EXPECT_EQ(Tf_main::BytesToDecimalText(QByteArray("A\x00\xFF", 3)), QStringLiteral("65 0 255 "));
+}
+
+TEST_F(AppTest, FirstShowOpensEndpointsAndRunsARefreshBusyUntilItEnds)
+{
+    create();
+    Tf_main *m = main();
+    m->show();
+    ASSERT_NE(m->Comms(), nullptr);
+    ASSERT_NE(m->Sender(), nullptr);
+    EXPECT_EQ(m->Comms()->OpenServerCount(), 2);
+    EXPECT_EQ(m->StatusPanel(3), QStringLiteral("Hálózati csatlakozások: 2"));
+    EXPECT_TRUE(m->IsBusy());
+    EXPECT_EQ(indicator(m), kLime);
+    EXPECT_EQ(m->LastCommand, QStringLiteral("X"));
+    ASSERT_TRUE(waitIdle(5000));
+    EXPECT_EQ(indicator(m), kGreen);
+    EXPECT_EQ(m->LastCommand, QStringLiteral("V"));
+    EXPECT_EQ(m->StatusPanel(0), QStringLiteral("Elem: 0"));
+    EXPECT_TRUE(memoTexts().contains(QStringLiteral("Verzió lekérés")));
+
+    // A second showing only starts another refresh.
+    TUDPComms *comms = m->Comms();
+    TTavoCommandSender *sender = m->Sender();
+    m->hide();
+    m->show();
+    EXPECT_EQ(m->Comms(), comms);
+    EXPECT_EQ(m->Sender(), sender);
+    EXPECT_TRUE(m->IsBusy());
+    EXPECT_TRUE(waitIdle(5000));
+}
+
+TEST_F(AppTest, PlainRepliesFollowTheLastCommand)
+{
+    create();
+    Tf_main *m = main();
+    const QByteArray reply = "A10.20.30.40.50.60/1001/N**IC/x/Owner/Name";
+    struct Step {
+        const char *lastCommand;
+        const char *peer;
+        QByteArray text;
+        int rows;
+        Tf_main::StepFn pending;
+    };
+    // Each row runs on the state the rows before it left.
+    const Step steps[] = {
+        {"V", "10.77.128.1", reply, 0, nullptr},                                  // discovery reply during "V": ignored
+        {"X", "10.77.128.1", reply, 1, nullptr},                                  // merged
+        {"X", "10.77.128.1", "AV 1.0", 1, nullptr},                               // version reply during "X": ignored
+        {"V", "10.77.128.99", "AV 9.9", 1, &Tf_main::SendDiscovery},              // unknown address still asks for another pass
+        {"V", "10.77.128.1", "AV 2.0", 1, &Tf_main::SendDiscovery},
+        {"X", "10.77.128.2", "A1.2.3.4.5/1001/N**IC/x/o/n", 1, &Tf_main::SendDiscovery}, // five MAC pieces: rejected
+        {"X", "10.77.128.2", "", 1, &Tf_main::SendDiscovery},                     // empty datagram
+    };
+    for (const Step &s : steps) {
+        SCOPED_TRACE(s.text.toStdString());
+        m->LastCommand = QString::fromLatin1(s.lastCommand);
+        m->HandlePlainReply(QString::fromLatin1(s.peer), s.text);
+        EXPECT_EQ(m->Table()->RowCount(), s.rows);
+        EXPECT_EQ(m->PendingStep, s.pending);
+    }
+    EXPECT_EQ(m->Table()->Cell(0, ColVersion), QStringLiteral("AV 2.0"));
+    EXPECT_EQ(m->Table()->Cell(0, ColIp), QStringLiteral("10.77.128.1"));
+    EXPECT_EQ(m->Table()->Cell(0, ColOwner), QStringLiteral("Owner"));
+    EXPECT_TRUE(m->VersionPassDone);
+}
+
+TEST_F(AppTest, SetIpRepliesChooseTheFollowUpAndTheLastOneDecides)
+{
+    create();
+    Tf_main *m = main();
+    m->LastCommand = QStringLiteral("A10.20.30.40.50.60//10.77.128.9|2a");
+    m->HandlePlainReply(QStringLiteral("10.77.128.1"), "D");
+    EXPECT_EQ(m->PendingStep, &Tf_main::AskPassword);
+    m->HandlePlainReply(QStringLiteral("10.77.128.2"), "A");
+    EXPECT_EQ(m->PendingStep, &Tf_main::StartRefresh);
+    m->HandlePlainReply(QStringLiteral("10.77.128.2"), "Q");
+    EXPECT_EQ(m->PendingStep, &Tf_main::StartRefresh);
+}
+
+TEST_F(AppTest, NetworkDialogPaths)
+{
+    showAndWaitIdle();
+    Tf_main *m = main();
+    Tf_netparam *dlg = windows->f_netparam.get();
+    auto boxes = [&] { return dlg->findChildren<QCheckBox *>(); };
+    auto connectionBoxes = [&] {
+        QList<QCheckBox *> out;
+        for (QCheckBox *b : boxes())
+            if (b != dlg->cb_first)
+                out.append(b);
+        return out;
+    };
+    ASSERT_EQ(connectionBoxes().size(), 2);
+
+    // "Vissza" after clearing the boxes changes nothing.
+    OnNextModal([&](QWidget *) {
+        for (QCheckBox *b : connectionBoxes())
+            b->setChecked(false);
+        QTest::mouseClick(dlg->bbtn_back, Qt::LeftButton);
+    });
+    m->bbtn_netClick();
+    EXPECT_EQ(m->Comms()->OpenServerCount(), 2);
+    EXPECT_EQ(m->StatusPanel(3), QStringLiteral("Hálózati csatlakozások: 2"));
+
+    // The next visit starts from the open endpoints; "Rendben" with all cleared closes everything.
+    int checkedOnOpen = -1;
+    OnNextModal([&](QWidget *) {
+        checkedOnOpen = 0;
+        for (QCheckBox *b : connectionBoxes()) {
+            checkedOnOpen += b->isChecked() ? 1 : 0;
+            b->setChecked(false);
+        }
+        QTest::mouseClick(dlg->bbtn_set, Qt::LeftButton);
+    });
+    m->bbtn_netClick();
+    EXPECT_EQ(checkedOnOpen, 2);
+    EXPECT_EQ(m->Comms()->ServerCount(), 0);
+    EXPECT_EQ(m->StatusPanel(3), QStringLiteral("Hálózati csatlakozások: 0"));
+
+    // Enter acts as "Rendben".
+    OnNextModal([&](QWidget *w) {
+        connectionBoxes().first()->setChecked(true);
+        QTest::keyClick(w, Qt::Key_Return);
+    });
+    m->bbtn_netClick();
+    EXPECT_EQ(dlg->Answer(), 1);
+    EXPECT_EQ(m->Comms()->OpenServerCount(), 1);
+    EXPECT_EQ(m->StatusPanel(3), QStringLiteral("Hálózati csatlakozások: 1"));
+
+    // "Rendben" without any change reopens the same endpoints.
+    OnNextModal([&](QWidget *) { QTest::mouseClick(dlg->bbtn_set, Qt::LeftButton); });
+    m->bbtn_netClick();
+    EXPECT_EQ(m->Comms()->OpenServerCount(), 1);
+    EXPECT_EQ(m->StatusPanel(3), QStringLiteral("Hálózati csatlakozások: 1"));
+}
+
+TEST_F(AppTest, RightClickChoosesThePopupByTheSelectedRow)
+{
+    create();
+    Tf_main *m = main();
+    m->Table()->MergeDeviceRow({QStringLiteral("1.2.3.4.5.6"), QStringLiteral("1001"), QStringLiteral("N**M*"), QString(),
+                                QString(), QString(), QStringLiteral("10.77.128.1"), QString(), QString(), QString()});
+    m->Table()->MergeDeviceRow({QStringLiteral("1.2.3.4.5.7"), QStringLiteral("1001"), QStringLiteral("N**M*"), QString(),
+                                QString(), QString(), QStringLiteral("10.77.128.2"), QStringLiteral("1000"), QString(), QString()});
+    m->SelectRow(-1);
+    EXPECT_EQ(m->PopupForSelectedRow(), nullptr);
+    m->SelectRow(0);
+    EXPECT_EQ(m->PopupForSelectedRow(), m->PopupMenu1);
+    m->SelectRow(1);
+    EXPECT_EQ(m->PopupForSelectedRow(), m->PopupMenuTavo);
+    const QStringList items1{QStringLiteral("MAC cím átállítás"), QString(), QStringLiteral("Eszköz weboldal megnyitás")};
+    QStringList got;
+    for (QAction *a : m->PopupMenu1->actions())
+        got.append(a->text());
+    EXPECT_EQ(got, items1);
+}
+
+TEST_F(AppTest, WebPageOnlyForADottedAddress)
+{
+    create();
+    Tf_main *m = main();
+    QStringList opened;
+    m->OpenUrl = [&](const QString &url) {
+        opened.append(url);
+        return true;
+    };
+    m->Table()->MergeDeviceRow({QStringLiteral("1.2.3.4.5.6"), QStringLiteral("1001"), QStringLiteral("N**M*"), QString(),
+                                QString(), QString(), QStringLiteral("10.77.128.1"), QString(), QString(), QString()});
+    m->SelectRow(0);
+    m->Weboldalmegnyitsa1Click();
+    EXPECT_EQ(opened, QStringList{QStringLiteral("http://10.77.128.1")});
+    EXPECT_EQ(memoTexts().last(), QStringLiteral("Web ip: 10.77.128.1"));
+    // A row whose address cell was never written cannot become a URL.
+    m->Table()->MergeDeviceRow({QStringLiteral("1.2.3.4.5.8"), QStringLiteral("1001"), QStringLiteral("N**M*"), QString(),
+                                QString(), QString(), QStringLiteral("javascript:alert(1)"), QString(), QString(), QString()});
+    m->SelectRow(m->Table()->RowCount() - 1);
+    m->Weboldalmegnyitsa1Click();
+    EXPECT_EQ(opened.size(), 1);
+}
+
+TEST_F(AppTest, MacHexToggle)
+{
+    create();
+    Tf_main *m = main();
+    m->sbtn_mac_hexClick();
+    EXPECT_FALSE(m->ngrid_machine_list->isColumnHidden(ColMacHex));
+    EXPECT_EQ(m->sbtn_mac_hex->text(), QStringLiteral("MAC cím decimális"));
+    EXPECT_TRUE(m->sbtn_mac_hex->isChecked());
+    EXPECT_FALSE(m->ngrid_machine_list->isColumnHidden(ColMac));
+    m->sbtn_mac_hexClick();
+    EXPECT_TRUE(m->ngrid_machine_list->isColumnHidden(ColMacHex));
+    EXPECT_EQ(m->sbtn_mac_hex->text(), QStringLiteral("MAC cím hexában"));
+    EXPECT_FALSE(m->sbtn_mac_hex->isChecked());
+}
+
+TEST_F(AppTest, ExportWritesTheFileAndAFailureShowsTheError)
+{
+    create();
+    Tf_main *m = main();
+    QString target = dir.filePath(QStringLiteral("out.csv"));
+    m->AskExportFileName = [&] { return target; };
+    m->bbtn_exportClick(); // empty table: nothing happens
+    EXPECT_FALSE(QFile::exists(target));
+    m->Table()->MergeDeviceRow({QStringLiteral("1.2.3.4.5.6"), QStringLiteral("1001"), QStringLiteral("N**MC"), QString(),
+                                QStringLiteral("Kft"), QStringLiteral("Régi"), QStringLiteral("10.77.128.1"), QString(), QString(),
+                                QString()});
+    m->bbtn_exportClick();
+    QFile f(target);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), QByteArray("MC , Kft , R\xE9gi , 1.2.3.4.5.6 , 01:02:03:04:05:06 , 10.77.128.1 , 1001 ,  , \xFAj ,  ,  ,  , \r\n"));
+
+    target = dir.filePath(QStringLiteral("missing/dir/out.csv"));
+    QString shown;
+    OnNextModal([&](QWidget *w) {
+        if (auto *box = qobject_cast<QMessageBox *>(w)) {
+            shown = box->text();
+            box->accept();
+        }
+    });
+    m->bbtn_exportClick();
+    EXPECT_FALSE(shown.isEmpty());
+}
