@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# Installs what is needed, builds Ardel and runs it.
+#
+# By default Ardel runs on a private virtual LAN (network namespaces; nothing
+# touches the machine's real interfaces) against emulated devices
+# (docs/demo-devices.json). With a display it opens the window; without one it
+# runs under Xvfb, waits for the first refresh and a TAVOW refresh, saves a
+# screenshot and the exported table, and prints the table.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root="$PWD"
+
+usage() {
+  cat <<'TXT'
+usage: scripts/run.sh [--lan] [--headless] [--devices FILE] [--out DIR] [--help]
+
+  (default)       build, then run Ardel on a private virtual LAN against the
+                  emulated devices of docs/demo-devices.json
+  --headless      do not open a window even if a display is available: run
+                  under Xvfb, save out/demo/main.png and out/demo/table.csv,
+                  print the table
+  --devices FILE  the emulated devices (JSON, see docs/devsim.md)
+  --out DIR       where the screenshot, the export and Ardel.log go
+                  (default out/demo)
+  --lan           run Ardel on this machine's real network instead (it
+                  broadcasts on every selected interface at start; needs the
+                  right to bind UDP port 1010, see README)
+  --help          this text
+TXT
+}
+
+lan=0; headless=0; devices="$root/docs/demo-devices.json"; out="$root/out/demo"
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --help|-h) usage; exit 0 ;;
+    --lan) lan=1; shift ;;
+    --headless) headless=1; shift ;;
+    --devices) devices="$(realpath "$2")"; shift 2 ;;
+    --out) out="$(realpath -m "$2")"; shift 2 ;;
+    *) echo "unknown option: $1" >&2; usage >&2; exit 2 ;;
+  esac
+done
+
+if [ "$(id -u)" != 0 ]; then
+  exec sudo -E "$0" "$@"
+fi
+
+scripts/setup.sh
+scripts/build.sh build
+mkdir -p "$out"
+
+if [ "$lan" = 1 ]; then
+  cd "$out"
+  exec "$root/build/app/ardel"
+fi
+
+# Inside the workstation namespace: start the emulator in the device namespace,
+# then the program.
+inner=$(cat <<'INNER'
+set -euo pipefail
+cd "$OUT"
+ip netns exec "$ARDEL_DEV_NS" "$ROOT/build/tools/devsim/ardel-devsim" --config "$DEVICES" --journal "$OUT/devsim-journal.jsonl" > "$OUT/devsim.out" 2>&1 &
+sim=$!
+trap 'kill $sim 2>/dev/null || true; wait $sim 2>/dev/null || true' EXIT
+for _ in $(seq 100); do grep -q ready "$OUT/devsim.out" 2>/dev/null && break; sleep 0.1; done
+grep -q ready "$OUT/devsim.out" || { echo "the device emulator did not start:"; cat "$OUT/devsim.out"; exit 1; }
+if [ "$HEADLESS" = 0 ] && [ -n "${DISPLAY:-}" ]; then
+  "$ROOT/build/app/ardel"
+else
+  xvfb-run -a -s "-screen 0 1280x800x24" "$ROOT/build/tools/shot/ardel-shot" --tavo --out "$OUT"
+  echo
+  echo "Screenshot: $OUT/main.png"
+  echo "Export:     $OUT/table.csv"
+  echo "Log file:   $OUT/Ardel.log"
+fi
+INNER
+)
+OUT="$out" ROOT="$root" DEVICES="$devices" HEADLESS="$headless" \
+  scripts/netns-run.sh --name "ardel-demo" -- env OUT="$out" ROOT="$root" DEVICES="$devices" HEADLESS="$headless" \
+  DISPLAY="${DISPLAY:-}" XAUTHORITY="${XAUTHORITY:-}" bash -c "$inner"
