@@ -1,0 +1,128 @@
+// The log file writer: one time-stamped line per entry, in code page 1250,
+// kept below a size limit by cutting away the older half of the file.
+#pragma once
+
+#include "log/DBNaplo.h"
+#include "log/LogMemo.h"
+#include "log/NaploClock.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+#include <QStringEncoder>
+
+#include <sys/types.h>
+
+#include <climits>
+
+#include <functional>
+#include <memory>
+
+namespace ardel {
+
+class TNaplo;
+
+// Called with each entry before it is formatted; may change the text.
+using TOnWriteLogEvent = std::function<void(TNaplo *sender, QString &msg)>;
+
+class TNaplo
+{
+public:
+    explicit TNaplo(std::shared_ptr<TNaploClock> clock = {});
+    ~TNaplo();
+    TNaplo(const TNaplo &) = delete;
+    TNaplo &operator=(const TNaplo &) = delete;
+
+    // Writes one entry (file, memo, handler, and the database log when toDB
+    // or LogEvertythingToDB). Never fails towards the caller.
+    void WriteLog(const QString &text, bool toDB = false) noexcept;
+    // The database step: line breaks become spaces, then one row.
+    void WriteToDB(const QString &text, const QString &owner, qint32 level);
+
+    // Every character below 32 becomes "#" and its decimal code.
+    static QString ToPrintable(const QString &text);
+    // A Windows-style name (".\Ardel.log") as a path of this machine: a
+    // backslash separates directories, a relative name starts at the current
+    // directory.
+    static QString ResolveFileName(const QString &name);
+
+    QString LogFile() const { return m_logFile; }
+    // Only stores the name: an open file stays open.
+    void SetLogFile(const QString &name) { m_logFile = name; }
+    bool Logging() const { return m_logging; }
+    void SetLogging(bool on) { m_logging = on; }
+    bool LogTime() const { return m_logTime; }
+    void SetLogTime(bool on) { m_logTime = on; }
+    bool ConvertToPrintable() const { return m_convertToPrintable; }
+    void SetConvertToPrintable(bool on) { m_convertToPrintable = on; }
+    bool LogEvertythingToDB() const { return m_logEverythingToDB; }
+    void SetLogEvertythingToDB(bool on) { m_logEverythingToDB = on; }
+    qint32 LogLimit() const { return m_logLimit; }
+    // Values of 0 or less are ignored.
+    void SetLogLimit(qint32 limit);
+    qint32 LevelLimit() const { return m_levelLimit; }
+    void SetLevelLimit(qint32 limit) { m_levelLimit = limit; }
+    ardel::LogMemo *LogMemo() const { return m_memo; }
+    // Not owned.
+    void SetLogMemo(ardel::LogMemo *memo) { m_memo = memo; }
+    bool AutoScrollMemo() const { return m_autoScrollMemo; }
+    void SetAutoScrollMemo(bool on) { m_autoScrollMemo = on; }
+    const TOnWriteLogEvent &OnWriteLog() const { return m_onWriteLog; }
+    void SetOnWriteLog(TOnWriteLogEvent handler) { m_onWriteLog = std::move(handler); }
+
+    TDBNaplo &DBLog() { return *m_dbLog; }
+    // Replaces the database log writer (keeps the attached sink).
+    void SetDBLog(std::unique_ptr<TDBNaplo> dbLog);
+
+    // The log file is open; OpenFileName is the path it was opened under.
+    bool IsOpen() const { return m_fd >= 0; }
+    QString OpenFileName() const;
+    quint32 SyncTick() const { return m_syncTick; }
+    QDateTime SyncTime() const { return QDateTime::fromMSecsSinceEpoch(m_syncMs); }
+
+private:
+    void CloseStream();
+    void DropIfRenamed();
+    void OpenStep();
+    bool OpenPath(const QByteArray &path);
+    void FileStep(QString &msg);
+    qint64 TimeStamp();
+    void AppendStamp(QString &out, qint64 msecs);
+    static void AppendPrintable(QString &out, const QString &text);
+    const QByteArray &Encode(const QString &line);
+    bool Append(const QByteArray &bytes);
+    bool AppendLine(const QByteArray &bytes);
+    void Cut();
+    bool CopyTail(int from, off_t position, int to);
+
+    std::shared_ptr<TNaploClock> m_clock;
+    std::unique_ptr<TDBNaplo> m_dbLog;
+    QStringEncoder m_encoder;
+
+    QString m_logFile;
+    bool m_logging = false;
+    bool m_logTime = true;
+    bool m_convertToPrintable = true;
+    bool m_logEverythingToDB = false;
+    qint32 m_logLimit = 10000000;
+    qint32 m_levelLimit = 100;
+    ardel::LogMemo *m_memo = nullptr;
+    bool m_autoScrollMemo = false;
+    TOnWriteLogEvent m_onWriteLog;
+
+    int m_fd = -1;             // the log stream
+    QByteArray m_openPath;     // absolute path it was opened under
+    dev_t m_openDev = 0;       // identity of the open file, to notice a
+    ino_t m_openIno = 0;       // deletion or rename by another process
+    qint64 m_size = 0;         // size after the last append
+    quint32 m_pathCheckTick = 0;
+    QByteArray m_bytes;        // the line in code page 1250
+
+    quint32 m_syncTick = 0;
+    qint64 m_syncMs = 0;       // SyncTime, as milliseconds since 1970 UTC
+    qint64 m_stampSec = LLONG_MIN; // second whose date and time m_stampHead holds
+    char m_stampHead[18] = {};     // "yy.mm.dd hh:nn:ss."
+    bool m_reportingDBError = false;
+};
+
+} // namespace ardel
