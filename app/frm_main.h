@@ -7,6 +7,8 @@
 #include "net/IPInfo.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
+#include <QHash>
 #include <QMainWindow>
 #include <QPointer>
 #include <QString>
@@ -112,6 +114,10 @@ public:
 
     // --- TAVO messages and information polling
     void ProcessTavoPacket(const QString &peerIP, const QByteArray &datagram);
+    // A request goes out through every endpoint, so a device reachable from two
+    // local addresses answers it twice; the second copy, arriving on another
+    // endpoint, would be taken as the answer to the next request.
+    bool IsEchoFromAnotherEndpoint(const QString &peerIP, const QByteArray &datagram, const QString &localAddress);
     static QByteArray TextUntilZero(const QByteArray &text);
     static QByteArray FormatProgramVersion(const QByteArray &data);
     static QByteArray BuildReadCommand(int start, int count);
@@ -147,6 +153,8 @@ public:
     void TAVOSocket1Connect();
     void SendTavoFrame(const QByteArray &packet);
     void TAVOSocket1Read();
+    // The framing of TAVOSocket1Read on one chunk of the stream, without the socket.
+    void TAVOSocket1ReadChunk(const QByteArray &chunk);
     void HandleTavoFrame(const QByteArray &frame);
     void TAVOSocket1Error();
     void TcpTimer1Timer();
@@ -234,6 +242,15 @@ private:
     std::unique_ptr<TTavoCommandSender> m_sender;
     std::unique_ptr<TAnchors> m_anchors;
     bool m_closed = false;
+    // Recent TAVO datagrams per device, with how many copies of each came in
+    // through each local endpoint.
+    struct RecentTavo {
+        QByteArray data;
+        QHash<QString, int> copies;
+        qint64 at = 0;
+    };
+    QHash<QString, QList<RecentTavo>> m_recentTavo;
+    QElapsedTimer m_clock;
     int m_macHexTag = 0;
 };
 

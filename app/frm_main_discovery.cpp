@@ -30,7 +30,8 @@ void Tf_main::IdUDPServer1UDPRead(const QByteArray &data, const QString &peerIP,
     WriteMessage(QStringLiteral("Received outer: \"") + FromCp1250(data) + QStringLiteral("\" from ") + peerIP
                  + QStringLiteral(" on port ") + QString::number(peerPort));
     if (peerPort == kTavoPort) {
-        ProcessTavoPacket(peerIP, data);
+        if (!IsEchoFromAnotherEndpoint(peerIP, data, m_comms ? m_comms->ReceivingAddress() : QString()))
+            ProcessTavoPacket(peerIP, data);
         return;
     }
     UdpTimer->stop();

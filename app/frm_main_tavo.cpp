@@ -9,6 +9,8 @@
 
 #include <QTimer>
 
+#include <algorithm>
+
 namespace ardel {
 
 namespace {
@@ -56,6 +58,43 @@ QByteArray Tf_main::BuildReadCommand(int start, int count)
     return cmd;
 }
 
+bool Tf_main::IsEchoFromAnotherEndpoint(const QString &peerIP, const QByteArray &datagram, const QString &localAddress)
+{
+    // The k-th copy of a datagram is taken from whichever endpoint delivers it
+    // first; the k-th copies arriving through the other endpoints are echoes.
+    // A device that really answers twice with the same bytes (a resend, or two
+    // reads of equal texts) thus still gets through once per answer.
+    constexpr qint64 kEchoWindowMs = 1500;
+    constexpr int kRecentPerDevice = 16;
+    if (!m_clock.isValid())
+        m_clock.start();
+    const qint64 now = m_clock.elapsed();
+    // Bounded: a flood from many addresses cannot grow it for ever.
+    if (m_recentTavo.size() >= 4096 && !m_recentTavo.contains(peerIP))
+        m_recentTavo.clear();
+    QList<RecentTavo> &recent = m_recentTavo[peerIP];
+    recent.removeIf([&](const RecentTavo &r) { return now - r.at > kEchoWindowMs; });
+    for (RecentTavo &r : recent) {
+        if (r.data != datagram)
+            continue;
+        const int mine = ++r.copies[localAddress];
+        int others = 0;
+        for (auto it = r.copies.cbegin(); it != r.copies.cend(); ++it)
+            if (it.key() != localAddress)
+                others = std::max(others, it.value());
+        r.at = now;
+        return mine <= others;
+    }
+    if (recent.size() >= kRecentPerDevice)
+        recent.removeFirst();
+    RecentTavo r;
+    r.data = datagram;
+    r.copies.insert(localAddress, 1);
+    r.at = now;
+    recent.append(r);
+    return false;
+}
+
 void Tf_main::ProcessTavoPacket(const QString &peerIP, const QByteArray &datagram)
 {
     QByteArray data;
@@ -86,7 +125,9 @@ void Tf_main::ProcessTavoPacket(const QString &peerIP, const QByteArray &datagra
         m_table->MergeDeviceRow(r);
     } else if (word == "ASYRE") {
         WriteMessage(QStringLiteral("ASYRE adatok: ") + FromCp1250(data));
-        const int tag = m_sender ? m_sender->CurrentTag() : -1;
+        // The tag tells what the sender's own target was asked; a late answer
+        // of another device must not be read as that.
+        const int tag = m_sender && m_sender->TargetIP() == peerIP ? m_sender->CurrentTag() : -1;
         const QByteArray text = TextUntilZero(data.mid(5)).left(255);
         if (tag == 1 && row >= 0)
             m_table->SetCell(row, ColDeviceName, FromCp1250(text));

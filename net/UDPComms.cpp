@@ -7,6 +7,8 @@
 #include <QNetworkDatagram>
 #include <QVariant>
 
+#include <utility>
+
 namespace ardel {
 
 namespace {
@@ -172,8 +174,12 @@ void TUDPComms::readPending(QUdpSocket *socket)
         bool ok = false;
         const quint32 v4 = sender.toIPv4Address(&ok);
         const QString peer = ok ? QHostAddress(v4).toString() : sender.toString();
-        if (OnUDPRead)
+        if (OnUDPRead) {
+            // A handler may run a modal dialog in which other endpoints deliver.
+            const QString outer = std::exchange(m_receiving, guard->localAddress().toString());
             OnUDPRead(d.data(), peer, static_cast<quint16>(d.senderPort()));
+            m_receiving = outer;
+        }
     }
 }
 

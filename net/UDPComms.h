@@ -81,6 +81,9 @@ public:
     const std::vector<TConnectionCheckBox *> &CheckBoxes() const { return m_checkBoxes; }
     int ServerCount() const { return static_cast<int>(m_servers.size()); }
     int OpenServerCount() const;
+    // The local address of the endpoint whose datagram OnUDPRead is handling
+    // (empty outside the handler).
+    QString ReceivingAddress() const { return m_receiving; }
     // Datagrams cut to the 8192-byte read size so far.
     quint64 TruncatedDatagrams() const { return m_truncated; }
 
@@ -107,6 +110,7 @@ private:
     std::vector<TConnectionCheckBox *> m_checkBoxes;
     std::vector<std::unique_ptr<Endpoint>> m_servers;
     quint64 m_truncated = 0;
+    QString m_receiving;
 };
 
 } // namespace ardel

@@ -335,3 +335,30 @@ TEST_F(AppTest, ExportWritesTheFileAndAFailureShowsTheError)
     m->bbtn_exportClick();
     EXPECT_FALSE(shown.isEmpty());
 }
+
+TEST_F(AppTest, EchoesThroughASecondEndpointAreDroppedOncePerCopy)
+{
+    create();
+    Tf_main *m = main();
+    const QString a = QStringLiteral("10.77.0.1");
+    const QString b = QStringLiteral("10.78.0.1");
+    const QString dev = QStringLiteral("10.77.128.5");
+    const struct {
+        const char *what;
+        QString peer;
+        QByteArray data;
+        QString local;
+        bool echo;
+    } steps[] = {
+        {"name answer", dev, "name", a, false},
+        {"its echo", dev, "name", b, true},
+        {"owner answer with the same bytes", dev, "name", a, false},
+        {"the owner's echo, late", dev, "name", b, true},
+        {"a resend answered through the second endpoint first", dev, "name", b, false},
+        {"another device's identical bytes", QStringLiteral("10.77.128.6"), "name", b, false},
+        {"new bytes", dev, "ver", b, false},
+        {"echo of the new bytes", dev, "ver", a, true},
+    };
+    for (const auto &s : steps)
+        EXPECT_EQ(m->IsEchoFromAnotherEndpoint(s.peer, s.data, s.local), s.echo) << s.what;
+}
