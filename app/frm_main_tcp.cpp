@@ -58,7 +58,11 @@ void Tf_main::SendTavoFrame(const QByteArray &packet)
 
 void Tf_main::TAVOSocket1Read()
 {
-    const QByteArray chunk = TAVOSocket1->readAll();
+    TAVOSocket1ReadChunk(TAVOSocket1->readAll());
+}
+
+void Tf_main::TAVOSocket1ReadChunk(const QByteArray &chunk)
+{
     for (const char b : chunk) {
         if (InTavoFrame) {
             if (b == kFrameStart) {
