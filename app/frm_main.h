@@ -171,6 +171,9 @@ public:
 
     QStringList HostAddresses;
     TOwnSubnet Own;
+    // Datagrams the receive handler has taken, plain and TAVO (for benchmarks).
+    quint64 PlainDatagramsHandled = 0;
+    quint64 TavoDatagramsHandled = 0;
     QString LastCommand;
     StepFn PendingStep = nullptr;
     bool VersionPassDone = false;

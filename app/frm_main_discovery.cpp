@@ -30,10 +30,12 @@ void Tf_main::IdUDPServer1UDPRead(const QByteArray &data, const QString &peerIP,
     WriteMessage(QStringLiteral("Received outer: \"") + FromCp1250(data) + QStringLiteral("\" from ") + peerIP
                  + QStringLiteral(" on port ") + QString::number(peerPort));
     if (peerPort == kTavoPort) {
+        ++TavoDatagramsHandled;
         if (!IsEchoFromAnotherEndpoint(peerIP, data, m_comms ? m_comms->ReceivingAddress() : QString()))
             ProcessTavoPacket(peerIP, data);
         return;
     }
+    ++PlainDatagramsHandled;
     UdpTimer->stop();
     UdpTimer->start();
     HandlePlainReply(peerIP, data);
