@@ -17,11 +17,12 @@ usage: scripts/run.sh [--lan] [--headless] [--devices FILE] [--out DIR] [--help]
   (default)       build, then run Ardel on a private virtual LAN against the
                   emulated devices of docs/demo-devices.json
   --headless      do not open a window even if a display is available: run
-                  under Xvfb, save out/demo/main.png and out/demo/table.csv,
+                  under Xvfb, save screenshots and exports in out/demo,
                   print the table
   --devices FILE  the emulated devices (JSON, see docs/devsim.md)
-  --out DIR       where the screenshot, the export and Ardel.log go
+  --out DIR       where the screenshots, the exports and Ardel.log go
                   (default out/demo)
+  --dialogs       headless: also save a picture of each of the five dialogs
   --lan           run Ardel on this machine's real network instead (it
                   broadcasts on every selected interface at start; needs the
                   right to bind UDP port 1010, see README)
@@ -29,12 +30,13 @@ usage: scripts/run.sh [--lan] [--headless] [--devices FILE] [--out DIR] [--help]
 TXT
 }
 
-lan=0; headless=0; devices="$root/docs/demo-devices.json"; out="$root/out/demo"
+lan=0; headless=0; dialogs=""; devices="$root/docs/demo-devices.json"; out="$root/out/demo"
 while [ $# -gt 0 ]; do
   case "$1" in
     --help|-h) usage; exit 0 ;;
     --lan) lan=1; shift ;;
     --headless) headless=1; shift ;;
+    --dialogs) dialogs="--dialogs"; shift ;;
     --devices) devices="$(realpath "$2")"; shift 2 ;;
     --out) out="$(realpath -m "$2")"; shift 2 ;;
     *) echo "unknown option: $1" >&2; usage >&2; exit 2 ;;
@@ -46,7 +48,9 @@ if [ "$(id -u)" != 0 ]; then
 fi
 
 scripts/setup.sh
-scripts/build.sh build
+# Only what the demo runs; scripts/test.sh builds everything.
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build --target ardel ardel-devsim ardel-shot -j"$(nproc)"
 mkdir -p "$out"
 
 if [ "$lan" = 1 ]; then
@@ -67,14 +71,14 @@ grep -q ready "$OUT/devsim.out" || { echo "the device emulator did not start:"; 
 if [ "$HEADLESS" = 0 ] && [ -n "${DISPLAY:-}" ]; then
   "$ROOT/build/app/ardel"
 else
-  xvfb-run -a -s "-screen 0 1280x800x24" "$ROOT/build/tools/shot/ardel-shot" --tavo --out "$OUT"
+  xvfb-run -a -s "-screen 0 1280x800x24" "$ROOT/build/tools/shot/ardel-shot" --tavo $DIALOGS --out "$OUT"
   echo
-  echo "Screenshot: $OUT/main.png"
-  echo "Export:     $OUT/table.csv"
+  echo "Screenshots: $OUT/main-refresh.png (after Frissítés), $OUT/main-tavo.png (after Tavow frissítés)"
+  echo "Exports:     $OUT/table-refresh.csv, $OUT/table-tavo.csv"
   echo "Log file:   $OUT/Ardel.log"
 fi
 INNER
 )
-OUT="$out" ROOT="$root" DEVICES="$devices" HEADLESS="$headless" \
-  scripts/netns-run.sh --name "ardel-demo" -- env OUT="$out" ROOT="$root" DEVICES="$devices" HEADLESS="$headless" \
+OUT="$out" ROOT="$root" DEVICES="$devices" HEADLESS="$headless" DIALOGS="$dialogs" \
+  scripts/netns-run.sh --name "ardel-demo" -- env OUT="$out" ROOT="$root" DEVICES="$devices" HEADLESS="$headless" DIALOGS="$dialogs" \
   DISPLAY="${DISPLAY:-}" XAUTHORITY="${XAUTHORITY:-}" bash -c "$inner"

@@ -41,8 +41,9 @@ bool grab(QWidget *w, const QString &path)
     return w->grab().save(path);
 }
 
-void printTable(const Tf_main *m)
+void printTable(const Tf_main *m, const QString &title)
 {
+    std::printf("\n%s\n", title.toUtf8().constData());
     const TDeviceTableModel *t = m->Table();
     const auto &cols = DeviceColumns();
     QStringList header;
@@ -52,6 +53,23 @@ void printTable(const Tf_main *m)
     for (int r = 0; r < t->RowCount(); ++r)
         std::printf("%s\n", t->RowCells(r).join(QStringLiteral(" | ")).toUtf8().constData());
     std::fflush(stdout);
+}
+
+// Picture, export and printout of the window as it stands.
+bool snapshot(Tf_main *m, const QDir &out, const QString &stage, const QString &title)
+{
+    QElapsedTimer settle;
+    settle.start();
+    while (settle.elapsed() < 200)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    bool ok = grab(m, out.filePath(QStringLiteral("main-%1.png").arg(stage)));
+    QString error;
+    if (m->Table()->RowCount() > 0 && !m->ExportTo(out.filePath(QStringLiteral("table-%1.csv").arg(stage)), &error)) {
+        std::fprintf(stderr, "export failed: %s\n", error.toUtf8().constData());
+        ok = false;
+    }
+    printTable(m, title);
+    return ok;
 }
 
 } // namespace
@@ -81,25 +99,19 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "the first refresh did not end\n");
         return 1;
     }
+    int rc = 0;
+    // What the plain discovery found: every device, plain and TAVO alike.
+    if (!snapshot(m, out, QStringLiteral("refresh"), QStringLiteral("After \"Frissítés\":")))
+        rc = 1;
     if (p.isSet(QStringLiteral("tavo"))) {
         m->bbtn_tavorefresh->click();
         if (!waitIdle(m, timeoutMs)) {
             std::fprintf(stderr, "the TAVOW refresh did not end\n");
             return 1;
         }
-    }
-    // Let the last repaint happen before the picture.
-    QElapsedTimer settle;
-    settle.start();
-    while (settle.elapsed() < 200)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    int rc = 0;
-    if (!grab(m, out.filePath(QStringLiteral("main.png"))))
-        rc = 1;
-    QString error;
-    if (m->Table()->RowCount() > 0 && !m->ExportTo(out.filePath(QStringLiteral("table.csv")), &error)) {
-        std::fprintf(stderr, "export failed: %s\n", error.toUtf8().constData());
-        rc = 1;
+        // The TAVOW refresh rebuilds the table from the TAVO answers alone.
+        if (!snapshot(m, out, QStringLiteral("tavo"), QStringLiteral("After \"Tavow frissítés\":")))
+            rc = 1;
     }
     if (p.isSet(QStringLiteral("dialogs"))) {
         const QList<QPair<QWidget *, QString>> dialogs{{w.f_setip.get(), QStringLiteral("f_setip.png")},
@@ -115,6 +127,5 @@ int main(int argc, char **argv)
             d.first->hide();
         }
     }
-    printTable(m);
     return rc;
 }
