@@ -9,6 +9,7 @@
 #include "tavo/TavoCommandSender.h"
 
 #include <QCloseEvent>
+#include <QDateTime>
 #include <QDesktopServices>
 #include <QFrame>
 #include <QGuiApplication>
@@ -26,6 +27,9 @@
 #include <QTime>
 #include <QTimer>
 #include <QUrl>
+
+#include <algorithm>
+#include <limits>
 
 namespace ardel {
 
@@ -62,12 +66,20 @@ void setTextColour(QLabel *label, const QColor &c)
     label->setPalette(pal);
 }
 
-// Control characters would split one message into several pane lines.
+// Control characters would split one message into several pane lines. A
+// line is also cut short: the pane keeps many thousands of lines, and a
+// device sending 8 KB datagrams (or a TCP peer streaming bytes) would
+// otherwise fill memory with them; the log file keeps every line whole.
 QString oneLine(const QString &text)
 {
+    constexpr qsizetype kMaxChars = Tf_main::kMemoMaxLineChars;
     QString out;
-    out.reserve(text.size());
+    out.reserve(std::min(text.size(), kMaxChars) + 1);
     for (const QChar c : text) {
+        if (out.size() >= kMaxChars) {
+            out += QChar(0x2026); // "…": the pane shows only the beginning
+            break;
+        }
         if (c.unicode() < 32)
             out += QLatin1Char('#') + QString::number(c.unicode());
         else
@@ -76,10 +88,50 @@ QString oneLine(const QString &text)
     return out;
 }
 
+// The local time of day as "HH:mm:ss" and its milliseconds. Every message
+// is stamped, and a burst of replies brings thousands a second: converting to
+// local time (the C library looks at the zone file each time) is done once a
+// second only.
+struct ClockStamp {
+    QString hms;
+    int ms = 0;
+};
+
+ClockStamp clockStamp()
+{
+    static qint64 cachedSec = std::numeric_limits<qint64>::min();
+    static QString cachedHms;
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    const qint64 sec = now >= 0 ? now / 1000 : (now - 999) / 1000;
+    if (sec != cachedSec) {
+        cachedHms = QDateTime::fromMSecsSinceEpoch(sec * 1000).time().toString(QStringLiteral("HH:mm:ss"));
+        cachedSec = sec;
+    }
+    return {cachedHms, static_cast<int>(now - sec * 1000)};
+}
+
+constexpr const char *kIconProperty = "ardelStandardIcon";
+
+void applyButtonIcons(QWidget *panel)
+{
+    const QList<QPushButton *> buttons = panel->findChildren<QPushButton *>();
+    for (QPushButton *b : buttons) {
+        const QVariant icon = b->property(kIconProperty);
+        if (!icon.isValid())
+            continue;
+        b->setIcon(b->style()->standardIcon(static_cast<QStyle::StandardPixmap>(icon.toInt())));
+        b->setProperty(kIconProperty, QVariant());
+    }
+}
+
 QPushButton *makeButton(QWidget *parent, const char *name, const QString &caption, int top, QStyle::StandardPixmap icon,
                         int height = 25)
 {
-    auto *b = new QPushButton(parent->style()->standardIcon(icon), caption, parent);
+    // The style's icons are decoded from images, which is a good part of the
+    // time before the first discovery can go out: the window sets them when
+    // it is shown (see applyButtonIcons), before anything is painted.
+    auto *b = new QPushButton(caption, parent);
+    b->setProperty(kIconProperty, int(icon));
     b->setObjectName(QLatin1String(name));
     b->setGeometry(8, top, 129, height);
     return b;
@@ -119,6 +171,8 @@ Tf_main::Tf_main(QWidget *parent) : QMainWindow(parent)
 
     TAVOSocket1 = new QTcpSocket(this);
     TAVOSocket1->setObjectName(QStringLiteral("TAVOSocket1"));
+    // A peer that streams without pause is read in bounded chunks.
+    TAVOSocket1->setReadBufferSize(kTcpReadBuffer);
     connect(TAVOSocket1, &QTcpSocket::connected, this, &Tf_main::TAVOSocket1Connect);
     connect(TAVOSocket1, &QTcpSocket::readyRead, this, &Tf_main::TAVOSocket1Read);
     connect(TAVOSocket1, &QTcpSocket::errorOccurred, this, &Tf_main::TAVOSocket1Error);
@@ -195,6 +249,7 @@ void Tf_main::buildControls()
     Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
     Memo1->setMaximumBlockCount(kMemoMaxLines);
     Memo1->setUndoRedoEnabled(false);
+    Memo1->installEventFilter(this);
 
     mm_export = new QPlainTextEdit(Central);
     mm_export->setObjectName(QStringLiteral("mm_export"));
@@ -279,6 +334,7 @@ void Tf_main::showEvent(QShowEvent *event)
     QMainWindow::showEvent(event);
     if (!event->spontaneous())
         FormShow();
+    applyButtonIcons(pnl_buttons);
 }
 
 void Tf_main::resizeEvent(QResizeEvent *event)
@@ -302,6 +358,7 @@ void Tf_main::FormCreate()
     m_anchors->Rebase(Panel1);
 
     PendingStep = nullptr;
+    m_memoPending.clear();
     Memo1->clear();
 
     HostAddresses = GetHostAddresses();
@@ -330,7 +387,7 @@ void Tf_main::FormShow()
     if (m_closed)
         return;
     if (!m_comms) {
-        m_comms = std::make_unique<TUDPComms>([this](const QString &line) { Memo1->appendPlainText(oneLine(line)); });
+        m_comms = std::make_unique<TUDPComms>([this](const QString &line) { AppendMemoLine(oneLine(line)); });
         if (m_dialogs.f_netparam) {
             m_comms->SetCheckBoxParent(m_dialogs.f_netparam);
             m_comms->SetTemplateCheckBox(m_dialogs.f_netparam->TemplateGeometry());
@@ -344,7 +401,7 @@ void Tf_main::FormShow()
         m_comms->CheckConnection(255);
         ServerListRefresh();
 
-        m_sender = std::make_unique<TTavoCommandSender>([this](const QString &line) { Memo1->appendPlainText(oneLine(line)); });
+        m_sender = std::make_unique<TTavoCommandSender>([this](const QString &line) { AppendMemoLine(oneLine(line)); });
         m_sender->SetComms(m_comms.get());
         m_sender->SetProtocol(TAVOProt1);
         m_sender->OnStep = [this] { OnSenderStep(); };
@@ -384,9 +441,11 @@ void Tf_main::bbtn_refreshClick()
 
 void Tf_main::WriteMessage(const QString &text)
 {
+    const ClockStamp now = clockStamp();
     const QString line = oneLine(text);
-    Memo1->appendPlainText(QTime::currentTime().toString(QStringLiteral("HH:mm:ss:zzz")) + QStringLiteral(": ") + line);
-    Naplo1->WriteLog(QTime::currentTime().toString(QStringLiteral("HH:mm:ss")) + QStringLiteral(": ") + text, false);
+    AppendMemoLine(now.hms + QLatin1Char(':') + QString::number(now.ms).rightJustified(3, QLatin1Char('0')) + QStringLiteral(": ")
+                   + line);
+    Naplo1->WriteLog(now.hms + QStringLiteral(": ") + text, false);
 }
 
 QString Tf_main::BytesToDecimalText(const QByteArray &bytes)
@@ -430,13 +489,47 @@ QString Tf_main::StatusPanel(int index) const
     return index >= 0 && index < StatusPanels.size() ? StatusPanels[index]->text() : QString();
 }
 
+void Tf_main::AppendMemoLine(const QString &line)
+{
+    m_memoPending.append(line);
+    if (m_memoPending.size() > kMemoMaxLines)
+        m_memoPending.removeFirst();
+    if (!m_memoFlushQueued && Memo1->isVisible()) {
+        m_memoFlushQueued = true;
+        QTimer::singleShot(0, this, [this] {
+            m_memoFlushQueued = false;
+            FlushMemo();
+        });
+    }
+}
+
+void Tf_main::FlushMemo() const
+{
+    if (m_memoPending.isEmpty())
+        return;
+    // One paragraph per line (no line holds a control character); the pane
+    // drops its oldest lines beyond kMemoMaxLines in the same edit.
+    const QString text = m_memoPending.join(QLatin1Char('\n'));
+    m_memoPending.clear();
+    Memo1->appendPlainText(text);
+}
+
+bool Tf_main::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == Memo1 && event->type() == QEvent::Show)
+        FlushMemo();
+    return QMainWindow::eventFilter(watched, event);
+}
+
 QString Tf_main::MemoText() const
 {
+    FlushMemo();
     return Memo1->toPlainText();
 }
 
 QStringList Tf_main::MemoLines() const
 {
+    FlushMemo();
     QStringList out;
     for (QTextBlock b = Memo1->document()->begin(); b.isValid(); b = b.next())
         out.append(b.text());

@@ -56,6 +56,10 @@ public:
     static constexpr quint16 kTcpPort = 1001;
     // The message pane keeps this many lines; the log file keeps everything.
     static constexpr int kMemoMaxLines = 20000;
+    // ... and of each line this many characters.
+    static constexpr qsizetype kMemoMaxLineChars = 1024;
+    // Bytes of the TCP connection read at a time.
+    static constexpr qint64 kTcpReadBuffer = 64 * 1024;
 
     explicit Tf_main(QWidget *parent = nullptr);
     ~Tf_main() override;
@@ -121,6 +125,8 @@ public:
     static QByteArray TextUntilZero(const QByteArray &text);
     static QByteArray FormatProgramVersion(const QByteArray &data);
     static QByteArray BuildReadCommand(int start, int count);
+    // A TAVOW address text as a number for the sender; not a decimal number gives 1.
+    static quint32 TavowAddressNumber(const QString &text);
     void bbtn_tavorefreshClick();
     void StartTavoRefresh();
     void BroadcastInfoRequest(bool restart);
@@ -231,6 +237,7 @@ protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void buildControls();
@@ -238,6 +245,9 @@ private:
     void buildMenus();
     void runStep(StepFn step);
     int RowOfSelection() const;
+    // Every line of the message pane goes through here, in order.
+    void AppendMemoLine(const QString &line);
+    void FlushMemo() const;
 
     TDialogs m_dialogs;
     TDeviceTableModel *m_table = nullptr;
@@ -253,8 +263,15 @@ private:
         qint64 at = 0;
     };
     QHash<QString, QList<RecentTavo>> m_recentTavo;
+    int m_recentTavoEntries = 0; // entries over all devices
     QElapsedTimer m_clock;
     int m_macHexTag = 0;
+    // Lines of the message pane not yet in the widget: laying out one line at
+    // a time (and dropping the oldest one by one at the cap) costs far more
+    // than the reply that caused it, so lines go in batches, and not at all
+    // while the pane is hidden. Never more than the pane keeps.
+    mutable QStringList m_memoPending;
+    bool m_memoFlushQueued = false;
 };
 
 } // namespace ardel

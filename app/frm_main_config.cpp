@@ -135,6 +135,12 @@ void Tf_main::ReadDevicePassword(const QString &ip, const QString &tavowAddress)
 
 void Tf_main::CheckDevicePassword(const QByteArray &devicePassword)
 {
+    // The sender resends the password read while the user types, so the same
+    // answer can arrive again while this flow's dialogs are open: it must not
+    // open them a second time nor refill the fields under the user.
+    if ((m_dialogs.f_passw && m_dialogs.f_passw->isVisible())
+        || (m_dialogs.f_settings && m_dialogs.f_settings->isVisible()))
+        return;
     if (devicePassword.isEmpty()) {
         MatchDevicePassword(devicePassword);
         return;

@@ -46,6 +46,13 @@ void Tf_main::HandlePlainReply(const QString &peerIP, const QByteArray &datagram
     const QString text = FromCp1250(datagram);
     if (LastCommand == QLatin1String("X") && text.startsWith(QLatin1Char('A'))) {
         DeviceRow row = SplitText(text, QLatin1Char('/'));
+        // A "/" inside the device name must not push the sender's address
+        // into another column (a name could then pose as any IP address):
+        // everything after the fifth separator is the name.
+        if (row.size() > 6) {
+            row[5] = row.mid(5).join(QLatin1Char('/'));
+            row.resize(6);
+        }
         row[0] = row[0].mid(1, 255);
         row.append(peerIP);
         row.append(QString());

@@ -23,14 +23,6 @@ QString dotted(const QByteArray &data, int offset, int count)
     return parts.join(QLatin1Char('.'));
 }
 
-// A TAVOW address text as the sender takes it: not a decimal number gives 1.
-quint32 tavowNumber(const QString &text)
-{
-    qint64 v = 0;
-    if (!ParseDecimal(text, v) || v < 0 || v > 0xFFFFFFFFLL)
-        return 1;
-    return static_cast<quint32>(v);
-}
 
 } // namespace
 
@@ -47,6 +39,14 @@ QByteArray Tf_main::FormatProgramVersion(const QByteArray &data)
     if (data.size() > 62)
         build = static_cast<quint8>(data.at(61)) | (static_cast<quint8>(data.at(62)) << 8);
     return out + QByteArray::number(build);
+}
+
+quint32 Tf_main::TavowAddressNumber(const QString &text)
+{
+    qint64 v = 0;
+    if (!ParseDecimal(text, v) || v < 0 || v > 0xFFFFFFFFLL)
+        return 1;
+    return static_cast<quint32>(v);
 }
 
 QByteArray Tf_main::BuildReadCommand(int start, int count)
@@ -68,12 +68,34 @@ bool Tf_main::IsEchoFromAnotherEndpoint(const QString &peerIP, const QByteArray 
     constexpr int kRecentPerDevice = 16;
     if (!m_clock.isValid())
         m_clock.start();
+    constexpr int kMaxRecent = 4096;
+    // Longer than any packet: it cannot be an answer, so there is nothing to
+    // tell apart, and it is not kept.
+    if (datagram.size() > TTAVOProtocol::kMaxPacket)
+        return false;
     const qint64 now = m_clock.elapsed();
-    // Bounded: a flood from many addresses cannot grow it for ever.
-    if (m_recentTavo.size() >= 4096 && !m_recentTavo.contains(peerIP))
-        m_recentTavo.clear();
+    const auto expired = [&](const RecentTavo &r) { return now - r.at > kEchoWindowMs; };
+    // Bounded in entries, whatever number of addresses a flood comes from:
+    // the expired entries of every device go first, and only a flood still
+    // inside the window empties the memory.
+    if (m_recentTavoEntries >= kMaxRecent) {
+        m_recentTavoEntries = 0;
+        for (auto it = m_recentTavo.begin(); it != m_recentTavo.end();) {
+            it->removeIf(expired);
+            if (it->isEmpty()) {
+                it = m_recentTavo.erase(it);
+            } else {
+                m_recentTavoEntries += static_cast<int>(it->size());
+                ++it;
+            }
+        }
+        if (m_recentTavoEntries >= kMaxRecent / 2) {
+            m_recentTavo.clear();
+            m_recentTavoEntries = 0;
+        }
+    }
     QList<RecentTavo> &recent = m_recentTavo[peerIP];
-    recent.removeIf([&](const RecentTavo &r) { return now - r.at > kEchoWindowMs; });
+    m_recentTavoEntries -= static_cast<int>(recent.removeIf(expired));
     for (RecentTavo &r : recent) {
         if (r.data != datagram)
             continue;
@@ -85,13 +107,16 @@ bool Tf_main::IsEchoFromAnotherEndpoint(const QString &peerIP, const QByteArray 
         r.at = now;
         return mine <= others;
     }
-    if (recent.size() >= kRecentPerDevice)
+    if (recent.size() >= kRecentPerDevice) {
         recent.removeFirst();
+        --m_recentTavoEntries;
+    }
     RecentTavo r;
     r.data = datagram;
     r.copies.insert(localAddress, 1);
     r.at = now;
     recent.append(r);
+    ++m_recentTavoEntries;
     return false;
 }
 
@@ -229,7 +254,7 @@ void Tf_main::StartDeviceInfoList(const QString &ip, const QString &address)
 {
     if (!m_sender)
         return;
-    m_sender->SetTarget(ip, tavowNumber(address));
+    m_sender->SetTarget(ip, TavowAddressNumber(address));
     m_sender->AddCommand(BuildReadCommand(10, 24), 1);
     m_sender->AddCommand(BuildReadCommand(34, 24), 2);
     m_sender->AddCommand(QByteArrayLiteral("CSYSI"), 0);

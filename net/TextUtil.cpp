@@ -35,7 +35,9 @@ QByteArray ToCp1250(const QString &text)
 
 QString FromCp1250(const QByteArray &bytes)
 {
-    QStringDecoder dec("windows-1250");
+    // Opening the converter costs more than decoding a datagram; one byte is
+    // one character, so a stateless decoder can be kept.
+    thread_local QStringDecoder dec("windows-1250", QStringConverter::Flag::Stateless);
     return dec.decode(bytes);
 }
 

@@ -3,6 +3,7 @@
 #include "net/IPInfo.h"
 #include "net/TextUtil.h"
 
+#include <QElapsedTimer>
 #include <QHostInfo>
 #include <QNetworkDatagram>
 #include <QVariant>
@@ -164,7 +165,15 @@ void TUDPComms::closeEndpoint(Endpoint &ep)
 void TUDPComms::readPending(QUdpSocket *socket)
 {
     QPointer<QUdpSocket> guard(socket);
+    // A device that floods the port must not keep the main thread in this
+    // loop: after a slice the rest waits for the next turn of the event loop
+    // (the socket signals again while datagrams are pending), so timers,
+    // other endpoints and the user get their turn.
+    QElapsedTimer slice;
+    slice.start();
     while (guard && guard->state() == QAbstractSocket::BoundState && guard->hasPendingDatagrams()) {
+        if (slice.elapsed() >= kReadSliceMs)
+            break;
         if (guard->pendingDatagramSize() > kMaxDatagram)
             ++m_truncated;
         const QNetworkDatagram d = guard->receiveDatagram(kMaxDatagram);

@@ -56,6 +56,8 @@ class TUDPComms : public QObject, public TDatagramSender {
 public:
     static constexpr quint16 kLocalPort = 1010;
     static constexpr qint64 kMaxDatagram = 8192;
+    // Longest stretch one endpoint's receive handler keeps the main thread.
+    static constexpr qint64 kReadSliceMs = 20;
 
     // memo: appends one line to the message pane; used when no OnMessage is set.
     explicit TUDPComms(TMessageEvent memo = {}, QObject *parent = nullptr);

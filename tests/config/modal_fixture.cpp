@@ -36,8 +36,9 @@ struct ModalScript::State : std::enable_shared_from_this<State>
     void Arm(size_t index)
     {
         // One timer per step: a timer whose slot runs a nested event loop is
-        // not delivered again until the slot returns.
-        auto *timer = new QTimer;
+        // not delivered again until the slot returns. Owned by the
+        // application, so that one whose deleteLater never ran is not leaked.
+        auto *timer = new QTimer(QCoreApplication::instance());
         auto clock = std::make_shared<QElapsedTimer>();
         clock->start();
         auto self = shared_from_this();
@@ -88,7 +89,7 @@ void ModalScript::Start()
     // dialog that does not close after the last step fails the test instead
     // of hanging it.
     std::weak_ptr<State> weak = m_state;
-    auto *watchdog = new QTimer;
+    auto *watchdog = new QTimer(QCoreApplication::instance());
     auto clock = std::make_shared<QElapsedTimer>();
     clock->start();
     const qint64 limit = qint64(m_state->timeoutMs) * qint64(m_state->steps.size() + 1);

@@ -1,0 +1,810 @@
+// End-to-end figures of the real program windows against the device emulator
+// on the private LAN of scripts/netns-run.sh (run it through scripts/bench.sh).
+//
+//   bench_refresh discovery [--devices N] [--spread MS] [--refreshes K] [--extras]
+//   bench_refresh tavo      [--devices N] [--spread MS] [--probes K]
+//   bench_refresh startup   --ardel EXE --bare EXE [--reps K]
+//   bench_refresh listen    (internal: prints the wall clock of the first datagram to UDP 65535)
+//
+// discovery: the first refresh (on show) and K refreshes by bbtn_refresh: wall
+//   time from the click to idle against 4 x (500 ms + spread), rows, replies the
+//   emulator sent vs replies the window handled, the longest main-thread stall,
+//   peak RSS; --extras adds header-click sorting, export and the memo's growth.
+// tavo: round trip of one TAVOW request (probe socket, and from the emulator's
+//   journal during the pass), then the "Tavow frissítés" pass against
+//   N x 3 x round trip + 750 ms.
+// startup: wall clock from exec to the first "X" on the wire, beside a bare Qt
+//   Widgets window's first expose (bench_bare_window).
+#include "app/ArdelWindows.h"
+#include "net/TextUtil.h"
+#include "tavo/TAVOProtocol.h"
+#include "tests/common/TestLan.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QMouseEvent>
+#include <QNetworkDatagram>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTimer>
+#include <QUdpSocket>
+
+#include <algorithm>
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <ctime>
+#include <map>
+#include <optional>
+#include <string>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char **environ;
+
+using namespace ardel;
+
+namespace {
+
+// ---------------------------------------------------------------- helpers
+
+struct Args {
+    QString mode;
+    int devices = 2000;
+    int spread = 50;
+    int refreshes = 3;
+    int probes = 200;
+    int reps = 7;
+    bool extras = false;
+    QString ardel;
+    QString bare;
+};
+
+Args ParseArgs(const QStringList &a)
+{
+    Args r;
+    r.mode = a.value(1);
+    for (int i = 2; i < a.size(); ++i) {
+        const QString k = a.at(i);
+        const QString v = a.value(i + 1);
+        if (k == QLatin1String("--extras")) {
+            r.extras = true;
+            continue;
+        }
+        ++i;
+        if (k == QLatin1String("--devices"))
+            r.devices = v.toInt();
+        else if (k == QLatin1String("--spread"))
+            r.spread = v.toInt();
+        else if (k == QLatin1String("--refreshes"))
+            r.refreshes = v.toInt();
+        else if (k == QLatin1String("--probes"))
+            r.probes = v.toInt();
+        else if (k == QLatin1String("--reps"))
+            r.reps = v.toInt();
+        else if (k == QLatin1String("--ardel"))
+            r.ardel = v;
+        else if (k == QLatin1String("--bare"))
+            r.bare = v;
+        else {
+            std::fprintf(stderr, "unknown argument %s\n", qPrintable(k));
+            std::exit(2);
+        }
+    }
+    return r;
+}
+
+double PeakRssMb()
+{
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return double(u.ru_maxrss) / 1024.0;
+}
+
+double CurrentRssMb()
+{
+    QFile f(QStringLiteral("/proc/self/statm"));
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> parts = f.readAll().split(' ');
+    return parts.size() > 1 ? parts.at(1).toDouble() * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0) : 0;
+}
+
+qint64 RealtimeNs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_REALTIME, &ts);
+    return qint64(ts.tv_sec) * 1000000000LL + ts.tv_nsec;
+}
+
+double Median(std::vector<double> v)
+{
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    const size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+double Quantile(std::vector<double> v, double q)
+{
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    return v[std::min(v.size() - 1, size_t(q * double(v.size())))];
+}
+
+QString LoadAverage()
+{
+    QFile f(QStringLiteral("/proc/loadavg"));
+    if (!f.open(QIODevice::ReadOnly))
+        return QString();
+    return QString::fromLatin1(f.readAll()).section(QLatin1Char(' '), 0, 2);
+}
+
+// Longest gap between ticks of a 1 ms timer on the main thread: how long the
+// event loop was held by one piece of work.
+class StallWatch : public QObject {
+public:
+    StallWatch()
+    {
+        m_timer.setTimerType(Qt::PreciseTimer);
+        m_timer.setInterval(1);
+        connect(&m_timer, &QTimer::timeout, this, [this] {
+            const qint64 now = m_clock.nsecsElapsed();
+            m_max = std::max(m_max, now - m_last);
+            m_last = now;
+        });
+        m_clock.start();
+        m_timer.start();
+    }
+    void Reset()
+    {
+        m_last = m_clock.nsecsElapsed();
+        m_max = 0;
+    }
+    double MaxMs()
+    {
+        // The gap still open counts too.
+        m_max = std::max(m_max, m_clock.nsecsElapsed() - m_last);
+        return double(m_max) / 1e6;
+    }
+
+private:
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    qint64 m_last = 0;
+    qint64 m_max = 0;
+};
+
+// Runs the event loop until the main window becomes idle or timeoutMs passes;
+// returns the nanoseconds from start (t0 of clock) to the idle signal.
+std::optional<qint64> RunUntilIdle(Tf_main *m, const QElapsedTimer &clock, int timeoutMs)
+{
+    std::optional<qint64> idleAt;
+    QEventLoop loop;
+    const auto c = QObject::connect(m, &Tf_main::idle, &loop, [&] {
+        if (!m->UdpTimer->isActive() && !m->IsBusy()) {
+            idleAt = clock.nsecsElapsed();
+            loop.quit();
+        }
+    });
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    loop.exec();
+    QObject::disconnect(c);
+    return idleAt;
+}
+
+void RunFor(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// The emulator is our child (`ip netns exec` replaces itself with it).
+pid_t EmulatorPid()
+{
+    const pid_t self = getpid();
+    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString &e : entries) {
+        bool ok = false;
+        const int pid = e.toInt(&ok);
+        if (!ok)
+            continue;
+        QFile f(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (!f.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray s = f.readAll();
+        const qsizetype close = s.lastIndexOf(')');
+        if (close < 0 || !s.contains("(ardel-devsim)"))
+            continue;
+        const QList<QByteArray> rest = s.mid(close + 2).split(' ');
+        if (rest.size() > 1 && rest.at(1).toInt() == self)
+            return pid_t(pid);
+    }
+    return -1;
+}
+
+struct SimStats {
+    qint64 received = -1;
+    qint64 sent = -1;
+    qint64 pending = -1;
+    qint64 errors = -1;
+};
+
+// Asks the emulator for its counts (SIGUSR1) and waits for the line.
+SimStats QueryStats(testlan::Devsim &sim, pid_t pid)
+{
+    SimStats s;
+    if (pid <= 0)
+        return s;
+    const qsizetype before = sim.output().count(QStringLiteral("devsim stats:"));
+    ::kill(pid, SIGUSR1);
+    QElapsedTimer t;
+    t.start();
+    QString out;
+    while (t.elapsed() < 3000) {
+        RunFor(10);
+        out = sim.output();
+        if (out.count(QStringLiteral("devsim stats:")) > before)
+            break;
+    }
+    const QString line = out.mid(out.lastIndexOf(QStringLiteral("devsim stats:"))).section(QLatin1Char('\n'), 0, 0);
+    const auto num = [&line](const char *key) {
+        const QRegularExpression re(QLatin1String(key) + QStringLiteral("=(\\d+)"));
+        const QRegularExpressionMatch m = re.match(line);
+        return m.hasMatch() ? m.captured(1).toLongLong() : -1;
+    };
+    s.received = num("udp received");
+    s.sent = num("replies sent");
+    s.pending = num("pending");
+    s.errors = num("send errors");
+    return s;
+}
+
+bool StartSim(testlan::Devsim &sim, int devices, int spread, double tavoShare)
+{
+    if (qEnvironmentVariableIsEmpty("ARDEL_DEVSIM"))
+        qputenv("ARDEL_DEVSIM", QByteArrayLiteral(ARDEL_DEVSIM_PATH));
+    if (testlan::deviceNamespace().isEmpty()) {
+        std::fprintf(stderr, "not inside scripts/netns-run.sh (ARDEL_DEV_NS is unset)\n");
+        return false;
+    }
+    QStringList extra{QStringLiteral("--generate"), QString::number(devices)};
+    if (tavoShare > 0)
+        extra << QStringLiteral("--tavo-share") << QString::number(tavoShare);
+    const QJsonObject cfg{{QStringLiteral("answer_spread_ms"), spread}, {QStringLiteral("devices"), QJsonArray()}};
+    if (!sim.start(cfg, extra)) {
+        std::fprintf(stderr, "emulator did not start: %s\n", qPrintable(sim.output()));
+        return false;
+    }
+    return true;
+}
+
+// Lines in the message pane (this hands it any lines still pending).
+int MemoLines(Tf_main *m)
+{
+    return int(m->MemoLines().size());
+}
+
+qint64 FileSize(const QString &path)
+{
+    return QFileInfo(path).size();
+}
+
+// Commands the workstation's first address sent to port 65535, as emulator times (ms).
+std::vector<std::pair<qint64, QString>> PlainCommands(const testlan::Devsim &sim)
+{
+    std::vector<std::pair<qint64, QString>> out;
+    for (const testlan::JournalEntry &e : sim.journal())
+        if (e.src == QLatin1String("10.77.0.1:1010") && e.dst.endsWith(QLatin1String(":65535")))
+            out.emplace_back(e.timeMs, QString::fromLatin1(e.bytes));
+    return out;
+}
+
+// One refresh as measured.
+struct RefreshFigures {
+    double wallMs = 0;
+    int rows = 0;
+    qint64 sent = 0;
+    qint64 handled = 0;
+    qint64 pending = 0;
+    double stallMs = 0;
+    double peakRssMb = 0;
+    double rssMb = 0;
+    int memoLines = 0;
+    bool idle = false;
+};
+
+RefreshFigures MeasureRefresh(Tf_main *m, testlan::Devsim &sim, pid_t pid, StallWatch &watch, const std::function<void()> &start,
+                              int timeoutMs)
+{
+    RefreshFigures f;
+    const SimStats before = QueryStats(sim, pid);
+    const quint64 handledBefore = m->PlainDatagramsHandled;
+    QElapsedTimer clock;
+    watch.Reset();
+    clock.start();
+    start();
+    const std::optional<qint64> idleAt = RunUntilIdle(m, clock, timeoutMs);
+    f.stallMs = watch.MaxMs();
+    f.idle = idleAt.has_value();
+    f.wallMs = idleAt ? double(*idleAt) / 1e6 : double(clock.nsecsElapsed()) / 1e6;
+    // Late datagrams, if any, are counted too.
+    RunFor(200);
+    const SimStats after = QueryStats(sim, pid);
+    f.rows = m->Table()->RowCount();
+    f.sent = after.sent - before.sent;
+    f.pending = after.pending;
+    f.handled = qint64(m->PlainDatagramsHandled - handledBefore);
+    f.peakRssMb = PeakRssMb();
+    f.rssMb = CurrentRssMb();
+    f.memoLines = MemoLines(m);
+    return f;
+}
+
+void PrintRefresh(const char *label, const RefreshFigures &f, double floorMs, int devices, double goalRatio, const QString &phases)
+{
+    const bool ok = f.idle && f.rows == devices && f.handled == f.sent && f.wallMs <= goalRatio * floorMs && f.stallMs <= 100.0;
+    std::printf("%-12s wall %7.1f ms  floor %6.0f ms  ratio %.3f  rows %d/%d  replies sent %lld handled %lld (lost %lld, emulator pending %lld)"
+                "  max stall %6.1f ms  rss %.1f MB peak %.1f MB  memo %d lines  [%s]%s\n",
+                label, f.wallMs, floorMs, f.wallMs / floorMs, f.rows, devices, static_cast<long long>(f.sent),
+                static_cast<long long>(f.handled), static_cast<long long>(f.sent - f.handled), static_cast<long long>(f.pending),
+                f.stallMs, f.rssMb, f.peakRssMb, f.memoLines, ok ? "goal met" : "GOAL MISSED", qPrintable(phases));
+    std::fflush(stdout);
+}
+
+// Gaps between the four commands of the last refresh (emulator clock).
+QString PhaseText(const std::vector<std::pair<qint64, QString>> &cmds, size_t from)
+{
+    QStringList parts;
+    for (size_t i = from; i + 1 < cmds.size(); ++i)
+        parts << QStringLiteral("%1->%2 %3").arg(cmds[i].second, cmds[i + 1].second).arg(cmds[i + 1].first - cmds[i].first);
+    return parts.isEmpty() ? QString() : QStringLiteral(" phases ms: ") + parts.join(QStringLiteral(", "));
+}
+
+void ClickHeader(QTableView *view, int column)
+{
+    QHeaderView *h = view->horizontalHeader();
+    const QPoint at(h->sectionViewportPosition(column) + h->sectionSize(column) / 2, h->height() / 2);
+    const QPointF local(at);
+    const QPointF global(h->viewport()->mapToGlobal(at));
+    QMouseEvent press(QEvent::MouseButtonPress, local, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, local, global, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(h->viewport(), &press);
+    QApplication::sendEvent(h->viewport(), &release);
+}
+
+// ---------------------------------------------------------------- discovery
+
+int RunDiscovery(const Args &a)
+{
+    const double floorMs = 4.0 * (500.0 + a.spread);
+    const double goal = a.devices > 5000 ? 1.15 : 1.10;
+    std::printf("== discovery: %d devices, answer spread %d ms, floor 4 x (500 + %d) = %.0f ms, goal wall <= %.2f x floor, "
+                "stall <= 100 ms%s; load %s\n",
+                a.devices, a.spread, a.spread, floorMs, goal, a.devices > 5000 ? ", peak RSS < 300 MB" : "",
+                qPrintable(LoadAverage()));
+    std::printf("baseline rss before windows: %.1f MB\n", CurrentRssMb());
+    testlan::Devsim sim;
+    if (!StartSim(sim, a.devices, a.spread, 0))
+        return 1;
+    const pid_t pid = EmulatorPid();
+    StallWatch watch;
+
+    auto windows = std::make_unique<TArdelWindows>();
+    Tf_main *m = windows->f_main.get();
+    const QString exportPath = QDir::current().absoluteFilePath(QStringLiteral("export.csv"));
+    m->AskExportFileName = [exportPath] { return exportPath; };
+    m->OpenUrl = [](const QString &) { return false; };
+
+    const int timeout = int(floorMs * 6) + 20000;
+    std::vector<double> clickWalls;
+    size_t cmdFrom = 0;
+    std::vector<RefreshFigures> all;
+    for (int k = 0; k <= a.refreshes; ++k) {
+        const RefreshFigures f = MeasureRefresh(
+            m, sim, pid, watch, [&] { k == 0 ? m->show() : m->bbtn_refresh->click(); }, timeout);
+        RunFor(60); // the journal is flushed every 40 ms
+        const auto cmds = PlainCommands(sim);
+        const QString label = k == 0 ? QStringLiteral("show") : QStringLiteral("click %1").arg(k);
+        PrintRefresh(qPrintable(label), f, floorMs, a.devices, goal, PhaseText(cmds, cmdFrom));
+        cmdFrom = cmds.size();
+        if (k > 0)
+            clickWalls.push_back(f.wallMs);
+        all.push_back(f);
+    }
+    double worstStall = 0;
+    qint64 lost = 0;
+    bool rowsOk = true;
+    for (size_t k = 1; k < all.size(); ++k) {
+        worstStall = std::max(worstStall, all[k].stallMs);
+        lost += all[k].sent - all[k].handled;
+        rowsOk = rowsOk && all[k].rows == a.devices;
+    }
+    const double med = Median(clickWalls);
+    const double worst = clickWalls.empty() ? 0 : *std::max_element(clickWalls.begin(), clickWalls.end());
+    std::printf("SUMMARY discovery %d/%d ms: click-to-idle median %.1f ms (%.3f x floor), worst %.1f ms (%.3f x floor), "
+                "rows %s, lost %lld, worst stall %.1f ms, peak RSS %.1f MB\n",
+                a.devices, a.spread, med, med / floorMs, worst, worst / floorMs, rowsOk ? "all" : "MISSING",
+                static_cast<long long>(lost), worstStall, PeakRssMb());
+
+    if (a.extras) {
+        std::printf("-- table operations on %d rows (load %s)\n", m->Table()->RowCount(), qPrintable(LoadAverage()));
+        QTableView *view = m->ngrid_machine_list;
+        const struct {
+            int column;
+            const char *name;
+        } sorts[] = {{ColDeviceName, "Készüléknév"}, {ColOwner, "Tulajdonos"}, {ColMac, "MAC cím"}, {ColIp, "IP cím"}, {ColIp, "IP cím (again)"}};
+        for (const auto &s : sorts) {
+            QElapsedTimer t;
+            watch.Reset();
+            t.start();
+            ClickHeader(view, s.column);
+            QCoreApplication::processEvents(); // the view's relayout and repaint
+            const double ms = double(t.nsecsElapsed()) / 1e6;
+            std::printf("sort by header click %-16s %7.1f ms (order %s, first row %s)\n", s.name, ms,
+                        m->Table()->SortOrder() == Qt::AscendingOrder ? "asc" : "desc",
+                        qPrintable(m->Table()->Cell(0, s.column)));
+        }
+        // Back to ascending IP order, as at start.
+        view->sortByColumn(ColIp, Qt::AscendingOrder);
+        QCoreApplication::processEvents();
+        {
+            QElapsedTimer t;
+            t.start();
+            m->bbtn_export->click();
+            const double ms = double(t.nsecsElapsed()) / 1e6;
+            QFile f(exportPath);
+            qint64 lines = 0;
+            if (f.open(QIODevice::ReadOnly))
+                lines = f.readAll().count("\r\n");
+            std::printf("export (bbtn_export, incl. the hidden export memo) %7.1f ms, %lld lines, %lld bytes\n", ms,
+                        static_cast<long long>(lines), static_cast<long long>(FileSize(exportPath)));
+            QElapsedTimer t2;
+            t2.start();
+            m->ExportTo(exportPath);
+            std::printf("export file only (ExportTo)                      %7.1f ms\n", double(t2.nsecsElapsed()) / 1e6);
+        }
+        std::printf("memo: %d lines (cap %d), Ardel.log %lld bytes, rss %.1f MB, peak %.1f MB\n", MemoLines(m),
+                    Tf_main::kMemoMaxLines, static_cast<long long>(FileSize(QStringLiteral("Ardel.log"))), CurrentRssMb(),
+                    PeakRssMb());
+    }
+    windows.reset();
+    sim.stop();
+    return 0;
+}
+
+// ---------------------------------------------------------------- tavo
+
+// Round trip of one TAVOW request ("CSYSI") from a socket of our own.
+std::vector<double> ProbeRoundTrips(int devices, int probes)
+{
+    std::vector<double> out;
+    QUdpSocket s;
+    if (!s.bind(QHostAddress(QString::fromLatin1(testlan::kWsAddr0)), 0))
+        return out;
+    TTAVOProtocol codec;
+    codec.Felado = 250;
+    codec.Felado_rovid_cim = 250;
+    codec.TAVOMode = TTAVOMode::PMDecodeBothEncodeTAVOW;
+    for (int i = 0; i < probes; ++i) {
+        const int dev = i % devices;
+        // Generated devices sit on consecutive addresses from 10.77.128.1 with TAVOW addresses from 1000.
+        const QHostAddress to(QHostAddress(QStringLiteral("10.77.128.1")).toIPv4Address() + quint32(dev));
+        codec.Cimzett = 1000u + quint32(dev);
+        codec.CsomagSorszam = quint32(i % 200 + 1);
+        QByteArray packet;
+        codec.Encode(QByteArrayLiteral("CSYSI"), packet);
+        QElapsedTimer t;
+        t.start();
+        s.writeDatagram(packet, to, 65500);
+        bool got = false;
+        while (t.elapsed() < 1000 && !got) {
+            if (!s.waitForReadyRead(1000 - int(t.elapsed())))
+                break;
+            while (s.hasPendingDatagrams()) {
+                const QNetworkDatagram d = s.receiveDatagram();
+                if (d.senderAddress().toIPv4Address() == to.toIPv4Address())
+                    got = true;
+            }
+        }
+        if (got)
+            out.push_back(double(t.nsecsElapsed()) / 1e6);
+    }
+    return out;
+}
+
+int RunTavo(const Args &a)
+{
+    std::printf("== TAVOW pass: %d TAVO devices, answer spread %d ms; load %s\n", a.devices, a.spread, qPrintable(LoadAverage()));
+    testlan::Devsim sim;
+    if (!StartSim(sim, a.devices, a.spread, 1.0))
+        return 1;
+    const pid_t pid = EmulatorPid();
+    StallWatch watch;
+    auto windows = std::make_unique<TArdelWindows>();
+    Tf_main *m = windows->f_main.get();
+    QElapsedTimer c0;
+    c0.start();
+    m->show();
+    if (!RunUntilIdle(m, c0, 30000)) {
+        std::printf("first discovery did not end\n");
+        return 1;
+    }
+    std::printf("discovery before the pass: %d rows\n", m->Table()->RowCount());
+
+    const std::vector<double> rt = ProbeRoundTrips(a.devices, a.probes);
+    const double rtMed = Median(rt);
+    std::printf("probe round trip (CSYSI, own socket, %zu of %d answered): median %.3f ms, p90 %.3f ms, max %.3f ms\n", rt.size(),
+                a.probes, rtMed, Quantile(rt, 0.9), rt.empty() ? 0.0 : *std::max_element(rt.begin(), rt.end()));
+
+    RunFor(100); // the probes' journal lines are flushed every 40 ms
+    const qsizetype journalBefore = sim.journal().size();
+    const SimStats before = QueryStats(sim, pid);
+    const quint64 tavoBefore = m->TavoDatagramsHandled;
+    QElapsedTimer clock;
+    watch.Reset();
+    clock.start();
+    m->bbtn_tavorefresh->click();
+    const std::optional<qint64> idleAt = RunUntilIdle(m, clock, 600000);
+    const double stall = watch.MaxMs();
+    const double wallMs = idleAt ? double(*idleAt) / 1e6 : double(clock.nsecsElapsed()) / 1e6;
+    RunFor(300);
+    const SimStats after = QueryStats(sim, pid);
+
+    // Requests of the pass as the emulator saw them, from the first address.
+    const QList<testlan::JournalEntry> j = sim.journal().mid(journalBefore);
+    std::map<QString, std::vector<qint64>> perDevice;
+    std::vector<std::pair<qint64, QString>> seq;
+    int fromFirst = 0;
+    int requests = 0;
+    for (const testlan::JournalEntry &e : j) {
+        if (!e.dst.endsWith(QLatin1String(":65500")) || e.word == QLatin1String("CETEI"))
+            continue;
+        ++requests;
+        if (e.src != QLatin1String("10.77.0.1:1010"))
+            continue;
+        ++fromFirst;
+        const QString dev = e.dst.section(QLatin1Char(':'), 0, 0);
+        perDevice[dev].push_back(e.timeMs);
+        seq.emplace_back(e.timeMs, dev);
+    }
+    // Gap from one request to the next one sent to the same device: one round trip
+    // including the program's own handling of the reply.
+    std::vector<double> inner;
+    for (const auto &[dev, times] : perDevice)
+        for (size_t i = 1; i < times.size(); ++i)
+            inner.push_back(double(times[i] - times[i - 1]));
+    int resent = 0;
+    for (const auto &[dev, times] : perDevice)
+        resent += std::max(0, int(times.size()) - 3);
+
+    int complete = 0;
+    TDeviceTableModel *t = m->Table();
+    for (int r = 0; r < t->RowCount(); ++r)
+        if (!t->Cell(r, ColDeviceName).isEmpty() && !t->Cell(r, ColOwner).isEmpty() && t->Cell(r, ColVersion).startsWith(QLatin1String("P:")))
+            ++complete;
+    int giveUps = 0;
+    const QStringList memo = m->MemoLines();
+    // (discovery writes no such line; the pane keeps the last kMemoMaxLines only)
+    for (const QString &line : memo)
+        if (line.contains(QLatin1String("Túl sok TAVOW hiba")))
+            ++giveUps;
+
+    const double passStart = seq.empty() ? 0 : double(seq.front().first);
+    const double passEnd = seq.empty() ? 0 : double(seq.back().first);
+    const double floorProbe = a.devices * 3 * rtMed + 750.0;
+    const double rtInner = Median(inner);
+    const double floorInner = a.devices * 3 * (seq.size() > 1 ? (passEnd - passStart) / double(seq.size() - 1) : 0) + 750.0;
+    std::printf("pass: wall %.1f ms from the click to idle; %d rows, %d complete (name, owner, version); %d devices asked, "
+                "%d requests from 10.77.0.1 (%d resends), %d requests in all (both endpoints); %d give-ups\n",
+                wallMs, t->RowCount(), complete, int(perDevice.size()), fromFirst, resent, requests, giveUps);
+    std::printf("pass: emulator replies sent %lld, TAVO datagrams handled %lld (lost %lld), emulator pending %lld; "
+                "requests spanned %.0f ms of emulator time; max stall %.1f ms; peak RSS %.1f MB\n",
+                static_cast<long long>(after.sent - before.sent), static_cast<long long>(m->TavoDatagramsHandled - tavoBefore),
+                static_cast<long long>((after.sent - before.sent) - qint64(m->TavoDatagramsHandled - tavoBefore)),
+                static_cast<long long>(after.pending), passEnd - passStart, stall, PeakRssMb());
+    const double rtMean = seq.size() > 1 ? (passEnd - passStart) / double(seq.size() - 1) : 0;
+    std::printf("round trip inside the pass (request to the next request, emulator clock): mean %.3f ms over %zu requests; "
+                "per device (1 ms resolution) median %.2f ms, p90 %.2f ms\n",
+                rtMean, seq.size(), rtInner, Quantile(inner, 0.9));
+    std::printf("SUMMARY tavo %d: wall %.1f ms vs N x 3 x probe RT + 750 = %.1f ms -> %.3f x (goal <= 1.2) %s; "
+                "vs N x 3 x in-pass mean RT + 750 = %.1f ms -> %.3f x\n",
+                a.devices, wallMs, floorProbe, wallMs / floorProbe, wallMs <= 1.2 * floorProbe ? "goal met" : "GOAL MISSED",
+                floorInner, wallMs / floorInner);
+    std::fflush(stdout);
+    windows.reset();
+    sim.stop();
+    return 0;
+}
+
+// ---------------------------------------------------------------- startup
+
+// Runs in the device namespace: the wall clock of the first datagram to 65535.
+int RunListen()
+{
+    QUdpSocket s;
+    if (!s.bind(QHostAddress::AnyIPv4, 65535)) {
+        std::printf("bind failed\n");
+        return 1;
+    }
+    std::printf("listening\n");
+    std::fflush(stdout);
+    while (true) {
+        if (!s.waitForReadyRead(30000))
+            return 1;
+        while (s.hasPendingDatagrams()) {
+            const qint64 at = RealtimeNs();
+            const QNetworkDatagram d = s.receiveDatagram();
+            if (d.data() == "X") {
+                std::printf("first X %lld from %s\n", static_cast<long long>(at), qPrintable(d.senderAddress().toString()));
+                std::fflush(stdout);
+                return 0;
+            }
+        }
+    }
+}
+
+pid_t Spawn(const QString &exe, const QStringList &args, const QString &dir, int stdoutFd)
+{
+    std::vector<QByteArray> store;
+    store.push_back(QFile::encodeName(exe));
+    for (const QString &a : args)
+        store.push_back(a.toLocal8Bit());
+    std::vector<char *> argv;
+    for (QByteArray &b : store)
+        argv.push_back(b.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    if (stdoutFd >= 0)
+        posix_spawn_file_actions_adddup2(&fa, stdoutFd, 1);
+    posix_spawn_file_actions_addchdir_np(&fa, QFile::encodeName(dir).constData());
+    pid_t pid = -1;
+    if (posix_spawn(&pid, argv[0], &fa, nullptr, argv.data(), environ) != 0)
+        pid = -1;
+    posix_spawn_file_actions_destroy(&fa);
+    return pid;
+}
+
+// One launch of Ardel: ms from exec to the first "X" the device side sees.
+std::optional<double> LaunchArdel(const QString &exe, const QString &self, const QString &dir)
+{
+    QProcess listener;
+    listener.setProcessChannelMode(QProcess::MergedChannels);
+    listener.start(QStringLiteral("ip"), {QStringLiteral("netns"), QStringLiteral("exec"), testlan::deviceNamespace(), self, QStringLiteral("listen")});
+    if (!listener.waitForReadyRead(5000))
+        return std::nullopt;
+    if (!listener.readAll().contains("listening"))
+        return std::nullopt;
+    const qint64 t0 = RealtimeNs();
+    const pid_t pid = Spawn(exe, {}, dir, -1);
+    if (pid <= 0)
+        return std::nullopt;
+    QByteArray out;
+    QElapsedTimer t;
+    t.start();
+    while (!out.contains('\n') && t.elapsed() < 20000) {
+        listener.waitForReadyRead(100);
+        out += listener.readAll();
+    }
+    ::kill(pid, SIGTERM);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    listener.waitForFinished(2000);
+    const QList<QByteArray> parts = out.trimmed().split(' ');
+    if (parts.size() < 3 || parts.at(0) != "first")
+        return std::nullopt;
+    return double(parts.at(2).toLongLong() - t0) / 1e6;
+}
+
+// One launch of the bare window: ms from exec to its first expose and to the
+// end of its first paint.
+std::optional<std::pair<double, double>> LaunchBare(const QString &exe, const QString &dir)
+{
+    int fds[2];
+    if (::pipe(fds) != 0)
+        return std::nullopt;
+    const qint64 t0 = RealtimeNs();
+    const pid_t pid = Spawn(exe, {}, dir, fds[1]);
+    ::close(fds[1]);
+    QByteArray out;
+    char buf[256];
+    ssize_t n = 0;
+    while ((n = ::read(fds[0], buf, sizeof buf)) > 0)
+        out.append(buf, n);
+    ::close(fds[0]);
+    int status = 0;
+    if (pid > 0)
+        ::waitpid(pid, &status, 0);
+    const QList<QByteArray> parts = out.trimmed().split(' ');
+    if (parts.size() < 4 || parts.at(0) != "exposed")
+        return std::nullopt;
+    return std::make_pair(double(parts.at(1).toLongLong() - t0) / 1e6, double(parts.at(3).toLongLong() - t0) / 1e6);
+}
+
+int RunStartup(const Args &a)
+{
+    const QString platform = qEnvironmentVariable("QT_QPA_PLATFORM");
+    std::printf("== start-up: exec to first \"X\" on the wire vs bare window's first expose, platform %s, %d runs each; load %s\n",
+                qPrintable(platform), a.reps, qPrintable(LoadAverage()));
+    QTemporaryDir dir;
+    const QString self = QCoreApplication::applicationFilePath();
+    std::vector<double> ardel;
+    std::vector<double> bare;
+    std::vector<double> barePaint;
+    // One untimed run of each first, so both start with warm file caches.
+    LaunchBare(a.bare, dir.path());
+    LaunchArdel(a.ardel, self, dir.path());
+    for (int i = 0; i < a.reps; ++i) {
+        if (const auto b = LaunchBare(a.bare, dir.path())) {
+            bare.push_back(b->first);
+            barePaint.push_back(b->second);
+        }
+        if (const auto x = LaunchArdel(a.ardel, self, dir.path()))
+            ardel.push_back(*x);
+    }
+    const auto list = [](const std::vector<double> &v) {
+        QStringList s;
+        for (double d : v)
+            s << QString::number(d, 'f', 1);
+        return s.join(QLatin1Char(' '));
+    };
+    std::printf("bare window first expose ms: %s\n", qPrintable(list(bare)));
+    std::printf("bare window first paint ms:  %s\n", qPrintable(list(barePaint)));
+    std::printf("Ardel first X ms:            %s\n", qPrintable(list(ardel)));
+    const double mb = Median(bare);
+    const double mp = Median(barePaint);
+    const double ma = Median(ardel);
+    std::printf("SUMMARY startup (%s): Ardel exec->first X median %.1f ms; bare window exec->expose median %.1f ms (ratio %.2f, "
+                "goal <= 1.5 %s), exec->first paint done median %.1f ms (ratio %.2f %s)\n",
+                qPrintable(platform), ma, mb, mb > 0 ? ma / mb : 0.0, mb > 0 && ma <= 1.5 * mb && !ardel.empty() ? "met" : "MISSED",
+                mp, mp > 0 ? ma / mp : 0.0, mp > 0 && ma <= 1.5 * mp ? "met" : "MISSED");
+    return ardel.empty() || bare.empty() ? 1 : 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc > 1 && std::string(argv[1]) == "listen") {
+        QCoreApplication app(argc, argv);
+        return RunListen();
+    }
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", QByteArrayLiteral("offscreen"));
+    QApplication app(argc, argv);
+    const Args a = ParseArgs(QCoreApplication::arguments());
+    if (a.mode == QLatin1String("startup")) {
+        if (a.ardel.isEmpty() || a.bare.isEmpty()) {
+            std::fprintf(stderr, "startup needs --ardel EXE --bare EXE\n");
+            return 2;
+        }
+        return RunStartup(a);
+    }
+    // The window writes Ardel.log into its working directory.
+    QTemporaryDir work;
+    QDir::setCurrent(work.path());
+    if (a.mode == QLatin1String("discovery"))
+        return RunDiscovery(a);
+    if (a.mode == QLatin1String("tavo"))
+        return RunTavo(a);
+    std::fprintf(stderr, "usage: bench_refresh discovery|tavo|startup [options] (see the file's head)\n");
+    return 2;
+}
