@@ -1,0 +1,90 @@
+// Plain replies from port 65535 into the device table: the receive handler
+// (which logs the raw datagram) and HandlePlainReply's merge, version and
+// set-IP branches, mixed with the table operations a refresh runs between
+// replies. The window is never shown, so it opens no socket.
+//
+// Input: records. A record's first byte s chooses:
+//   s % 8 = 0..3  a datagram (length byte + bytes) after LastCommand "X",
+//                 "V", a set-IP command "A..." or another command; bits 3..5
+//                 pick the sender's address, bit 6 sets VersionPassDone
+//   s % 8 = 4     re-sort by column (s >> 3) % 12, direction bit 7
+//   s % 8 = 5     MarkRowsEmpty
+//   s % 8 = 6     DropEmptyRows
+//   s % 8 = 7     a datagram from a sender whose address is in the record
+#include "fuzz/FuzzSupport.h"
+
+#include "app/frm_main.h"
+
+#include <QTimer>
+
+#include <array>
+
+using ardelfuzz::Check;
+
+namespace {
+
+// Inside and outside the own subnet, and two devices sharing an address.
+const std::array<QString, 8> kPeers = {
+    QStringLiteral("10.77.128.1"), QStringLiteral("10.77.128.2"), QStringLiteral("10.77.128.2"),
+    QStringLiteral("10.78.128.9"), QStringLiteral("10.99.0.1"),   QStringLiteral("192.168.1.50"),
+    QStringLiteral("255.255.255.255"), QStringLiteral("0.0.0.0"),
+};
+
+const std::array<QString, 4> kCommands = {
+    QStringLiteral("X"), QStringLiteral("V"), QStringLiteral("A0.26.75.12.200.3/10.77.128.7/1234"), QStringLiteral("Q"),
+};
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
+{
+    ardelfuzz::Windows();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *bytes, std::size_t size)
+{
+    ardel::Tf_main &w = ardelfuzz::MainWindow();
+    // Every input starts from an empty table, so that a finding replays alone.
+    ardelfuzz::ClearTable(w);
+    w.LastCommand.clear();
+    w.PendingStep = nullptr;
+    w.VersionPassDone = false;
+
+    ardelfuzz::Reader in(bytes, size);
+    int records = 0;
+    while (!in.AtEnd() && records++ < 64) {
+        const std::uint8_t s = in.Byte();
+        switch (s % 8) {
+        case 4:
+            w.Table()->sort((s >> 3) % ardel::kDeviceColumnCount, (s & 0x80) ? Qt::DescendingOrder : Qt::AscendingOrder);
+            break;
+        case 5:
+            w.Table()->MarkRowsEmpty();
+            break;
+        case 6:
+            w.Table()->DropEmptyRows();
+            break;
+        case 7: {
+            const QString peer = QString::fromLatin1(in.Chunk());
+            w.IdUDPServer1UDPRead(in.Chunk(), peer, 1234);
+            break;
+        }
+        default:
+            w.LastCommand = kCommands[s % 4];
+            w.VersionPassDone = (s & 0x40) != 0;
+            w.IdUDPServer1UDPRead(in.Chunk(), kPeers[(s >> 3) % 8], ardel::Tf_main::kPlainPort);
+            break;
+        }
+        // The follow-up step is only recorded here; running it would send.
+        const auto step = w.PendingStep;
+        Check(!step || step == &ardel::Tf_main::SendDiscovery || step == &ardel::Tf_main::SendVersionRequest
+                  || step == &ardel::Tf_main::StartRefresh || step == &ardel::Tf_main::AskPassword,
+              "unexpected follow-up step");
+    }
+    ardelfuzz::CheckTableLookup(w);
+    w.PendingStep = nullptr;
+    w.UdpTimer->stop();
+    ardelfuzz::FlushPostedEvents();
+    return 0;
+}

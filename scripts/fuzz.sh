@@ -1,0 +1,95 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets (clang, ASan + UBSan) in build-fuzz and runs
+# each for the given time, one after the other on one core. Fails on any
+# crash, sanitizer report, leak, timeout or failed check.
+#
+#   scripts/fuzz.sh [seconds-per-target] [target...]
+#       seconds-per-target  default 60; a few seconds make a CI smoke run
+#       target              fuzz_tavo_codec fuzz_text fuzz_plain_reply
+#                           fuzz_tavo_packet fuzz_tcp_stream (default: all)
+#
+# Environment: ARDEL_FUZZ_DIR (default build-fuzz), ARDEL_JOBS (build jobs,
+# default 2).
+#
+# Each target starts from its committed seeds (fuzz/corpus/<target>) plus
+# what earlier runs found (<build>/fuzz-corpus/<target>, kept between runs).
+# A finding is written to <build>/fuzz-artifacts/<target>/; replay it with
+#   <build>/fuzz/<target> <file>            (fuzz_tavo_packet: inside
+#   scripts/netns-run.sh -- ..., as below)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+if [ "$(id -u)" != 0 ]; then
+  exec sudo -E "$0" "$@"
+fi
+root="$PWD"
+secs="${1:-60}"
+shift || true
+case "$secs" in (*[!0-9]*|'') echo "usage: $0 [seconds-per-target] [target...]" >&2; exit 2 ;; esac
+all=(fuzz_tavo_codec fuzz_text fuzz_plain_reply fuzz_tavo_packet fuzz_tcp_stream)
+targets=("$@")
+[ ${#targets[@]} -gt 0 ] || targets=("${all[@]}")
+dir="${ARDEL_FUZZ_DIR:-build-fuzz}"
+jobs="${ARDEL_JOBS:-2}"
+
+# clang, compiler-rt (libFuzzer) and the rest, when missing.
+scripts/setup.sh
+cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+  -DARDEL_BUILD_FUZZ=ON -DARDEL_BUILD_TESTS=OFF -DARDEL_BUILD_BENCH=OFF >/dev/null
+cmake --build "$dir" --target "${targets[@]}" -j"$jobs"
+
+export ASAN_OPTIONS="detect_leaks=1:halt_on_error=1:abort_on_error=0:detect_stack_use_after_return=1"
+export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
+export LSAN_OPTIONS="suppressions=$root/fuzz/lsan.supp:print_suppressions=0"
+export QT_QPA_PLATFORM=offscreen
+export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-/tmp/ardel-fuzz-xdg}"
+mkdir -p -m 0700 "$XDG_RUNTIME_DIR"
+
+failed=()
+summary=()
+for t in "${targets[@]}"; do
+  exe="$root/$dir/fuzz/$t"
+  [ -x "$exe" ] || { echo "no such fuzz target: $t" >&2; exit 2; }
+  work="$root/$dir/fuzz-corpus/$t"
+  art="$root/$dir/fuzz-artifacts/$t"
+  log="$root/$dir/fuzz-logs/$t.log"
+  mkdir -p "$work" "$art" "$(dirname "$log")"
+  rm -f "$art"/crash-* "$art"/leak-* "$art"/timeout-* "$art"/oom-* "$art"/slow-unit-*
+
+  wrap=()
+  leaks=1
+  case "$t" in
+    # Shows the main window, which opens UDP endpoints: only inside the test LAN.
+    fuzz_tavo_packet) wrap=("$root/scripts/netns-run.sh" --) ;;
+  esac
+  case "$t" in
+    # The window's message pane grows with every input, so libFuzzer's
+    # per-input leak check would scan the heap on every run (50x slower).
+    # Leaks are still caught by LeakSanitizer when the run ends.
+    fuzz_plain_reply|fuzz_tavo_packet|fuzz_tcp_stream) leaks=0 ;;
+  esac
+
+  echo "=== $t: ${secs}s"
+  rc=0
+  "${wrap[@]}" "$exe" -max_total_time="$secs" -timeout=25 -rss_limit_mb=4096 -print_final_stats=1 \
+    -detect_leaks="$leaks" -artifact_prefix="$art/" "$work" "$root/fuzz/corpus/$t" >"$log" 2>&1 || rc=$?
+  execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
+  rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -1)
+  units=$(find "$work" -type f | wc -l)
+  status=ok
+  if [ "$rc" != 0 ] || ls "$art" | grep -q . \
+     || grep -qE 'ERROR: (AddressSanitizer|LeakSanitizer|libFuzzer)|runtime error:|fuzz check failed' "$log"; then
+    status="FAILED (rc $rc)"
+    failed+=("$t")
+    grep -E -A30 'ERROR: |runtime error:|fuzz check failed' "$log" | head -60 || true
+    ls -l "$art" || true
+  fi
+  summary+=("$(printf '%-18s %12s execs %8s exec/s %6s corpus  %s' "$t" "${execs:-?}" "${rate:-?}" "$units" "$status")")
+done
+
+echo
+echo "=== fuzz summary (${secs}s per target; logs in $dir/fuzz-logs)"
+printf '%s\n' "${summary[@]}"
+if [ ${#failed[@]} -gt 0 ]; then
+  echo "fuzz.sh: findings in: ${failed[*]}" >&2
+  exit 1
+fi
