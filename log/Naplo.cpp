@@ -5,11 +5,16 @@
 #include <QScopeGuard>
 
 #include <cerrno>
+#include <cstring>
 #include <exception>
 #include <ctime>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace ardel {
 
@@ -18,6 +23,11 @@ namespace {
 constexpr quint32 kResyncAfterMs = 2000;
 constexpr qint64 kMaxDriftMs = 120;
 constexpr size_t kCopyChunk = 65536;
+// The open file is looked at (deleted? renamed? size changed by someone
+// else?) once a second, and sooner when this many bytes were appended since:
+// looking at it on every line would cost as much as the append itself.
+constexpr quint32 kCheckEveryMs = 1000;
+constexpr size_t kSinceCheckLimit = 64 * 1024;
 
 void Put2(char *p, int v)
 {
@@ -42,6 +52,34 @@ bool WriteAll(int fd, const char *data, size_t size, size_t &written)
         written += size_t(n);
     }
     return true;
+}
+
+// Copies the leading characters in lowest..127 to out as bytes; returns how
+// many. The caller handles the character it stopped at.
+qsizetype NarrowPlain(const char16_t *p, qsizetype n, char *out, char16_t lowest)
+{
+    qsizetype i = 0;
+#ifdef __SSE2__
+    // Eight at a time: the line's text is mostly such characters.
+    const __m128i low = _mm_set1_epi16(short(lowest));
+    const __m128i span = _mm_set1_epi16(short(0x7F - lowest));
+    const __m128i zero = _mm_setzero_si128();
+    for (; i + 8 <= n; i += 8) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + i));
+        // Unsigned: v - lowest <= 0x7F - lowest in every lane.
+        const __m128i over = _mm_subs_epu16(_mm_sub_epi16(v, low), span);
+        if (_mm_movemask_epi8(_mm_cmpeq_epi16(over, zero)) != 0xFFFF)
+            break;
+        _mm_storel_epi64(reinterpret_cast<__m128i *>(out + i), _mm_packus_epi16(v, v));
+    }
+#endif
+    for (; i < n; ++i) {
+        const char16_t c = p[i];
+        if (c < lowest || c > 0x7F)
+            break;
+        out[i] = char(c);
+    }
+    return i;
 }
 
 } // namespace
@@ -115,9 +153,10 @@ QString TNaplo::ResolveFileName(const QString &name)
     return QDir::cleanPath(QDir::current().absoluteFilePath(path));
 }
 
-// "yy.mm.dd hh:nn:ss.zzz " in local time. The date and time of the current
-// second are kept: converting to local time is the costly part.
-void TNaplo::AppendStamp(QString &out, qint64 msecs)
+// "yy.mm.dd hh:nn:ss.zzz " in local time, written at out; returns the end
+// (out itself when the time cannot be converted). The date and time of the
+// current second are kept: converting to local time is the costly part.
+char *TNaplo::PutStamp(char *out, qint64 msecs)
 {
     qint64 sec = msecs / 1000;
     qint64 milli = msecs % 1000;
@@ -129,7 +168,7 @@ void TNaplo::AppendStamp(QString &out, qint64 msecs)
         const time_t t = time_t(sec);
         struct tm tm {};
         if (!::localtime_r(&t, &tm))
-            return;
+            return out;
         char *b = m_stampHead;
         Put2(b, tm.tm_year < -1900 ? -(tm.tm_year + 1900) : tm.tm_year + 1900);
         b[2] = '.';
@@ -145,10 +184,14 @@ void TNaplo::AppendStamp(QString &out, qint64 msecs)
         b[17] = '.';
         m_stampSec = sec;
     }
+    std::memcpy(out, m_stampHead, sizeof m_stampHead);
+    out += sizeof m_stampHead;
     const int ms = int(milli);
-    const char tail[4] = {char('0' + ms / 100), char('0' + (ms / 10) % 10), char('0' + ms % 10), ' '};
-    out.append(QLatin1String(m_stampHead, sizeof m_stampHead));
-    out.append(QLatin1String(tail, sizeof tail));
+    *out++ = char('0' + ms / 100);
+    *out++ = char('0' + (ms / 10) % 10);
+    *out++ = char('0' + ms % 10);
+    *out++ = ' ';
+    return out;
 }
 
 void TNaplo::CloseStream()
@@ -158,22 +201,49 @@ void TNaplo::CloseStream()
     m_fd = -1;
 }
 
-// Another process may rename the log while it is open (nothing stops it here);
-// the writer then follows the name again. Looking the name up costs more than
-// the append itself, so it is done once a second; lines written meanwhile are
-// in the renamed file, not lost. A deleted file is noticed at once by
-// AppendLine.
-void TNaplo::DropIfRenamed()
+// Other processes may delete, rename, truncate or append to the log while it
+// is open (nothing stops them here). A deleted file: the lines appended since
+// the last look went nowhere, so the name is opened afresh and they are
+// written there. A renamed file: its lines are safe under the new name; the
+// writer lets go and the next write opens the name again. Otherwise the size
+// is taken from the file, as the count kept here misses others' changes.
+void TNaplo::CheckFile()
 {
     if (m_fd < 0)
         return;
-    const quint32 tick = m_clock->Tick();
-    if (tick - m_pathCheckTick < 1000)
-        return;
-    m_pathCheckTick = tick;
+    m_checkTick = m_clock->Tick();
     struct stat st {};
-    if (::stat(m_openPath.constData(), &st) != 0 || st.st_dev != m_openDev || st.st_ino != m_openIno)
+    if (::fstat(m_fd, &st) != 0) {
+        m_sinceCheck.clear();
+        return;
+    }
+    if (st.st_nlink == 0) {
+        ReopenDeleted();
+        return;
+    }
+    m_size = st.st_size;
+    m_sinceCheck.clear();
+    struct stat named {};
+    if (::stat(m_openPath.constData(), &named) != 0 || named.st_dev != m_openDev || named.st_ino != m_openIno)
         CloseStream();
+}
+
+void TNaplo::ReopenDeleted()
+{
+    const QByteArray path = m_openPath;
+    CloseStream();
+    // When the name cannot be opened now, the lines stay owed to the next
+    // successful open.
+    if (OpenPath(path))
+        WriteOwedLines();
+}
+
+// The lines stay in m_sinceCheck: the fresh file may be deleted in turn
+// before it is looked at.
+void TNaplo::WriteOwedLines()
+{
+    if (!m_sinceCheck.empty() && Append(m_sinceCheck.data(), m_sinceCheck.size()))
+        m_size += qint64(m_sinceCheck.size());
 }
 
 bool TNaplo::OpenPath(const QByteArray &path)
@@ -196,7 +266,7 @@ bool TNaplo::OpenPath(const QByteArray &path)
     m_openDev = st.st_dev;
     m_openIno = st.st_ino;
     m_size = st.st_size;
-    m_pathCheckTick = m_clock->Tick();
+    m_checkTick = m_clock->Tick();
     return true;
 }
 
@@ -204,7 +274,8 @@ void TNaplo::OpenStep()
 {
     if (m_fd >= 0 || m_logFile.isEmpty())
         return;
-    OpenPath(QFile::encodeName(ResolveFileName(m_logFile)));
+    if (OpenPath(QFile::encodeName(ResolveFileName(m_logFile))))
+        WriteOwedLines();
 }
 
 qint64 TNaplo::TimeStamp()
@@ -257,10 +328,10 @@ const QByteArray &TNaplo::Encode(const QString &line)
     return m_bytes;
 }
 
-bool TNaplo::Append(const QByteArray &bytes)
+bool TNaplo::Append(const char *data, size_t size)
 {
     size_t written = 0;
-    if (WriteAll(m_fd, bytes.constData(), size_t(bytes.size()), written))
+    if (WriteAll(m_fd, data, size, written))
         return true;
     if (written > 0) {
         // The disk filled up in the middle of the line: take the fragment back
@@ -273,53 +344,102 @@ bool TNaplo::Append(const QByteArray &bytes)
     return false;
 }
 
-// Appends the line and notices when the file was deleted under the writer:
-// the line then went nowhere, so the name is opened afresh and it is written
-// again.
+// One write per line, nothing held back: a reader sees the line at once.
 bool TNaplo::AppendLine(const QByteArray &bytes)
 {
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        if (m_fd < 0 || !Append(bytes))
-            return false;
-        struct stat st {};
-        if (::fstat(m_fd, &st) != 0)
-            return true;
-        m_size = st.st_size;
-        if (st.st_nlink > 0)
-            return true;
-        const QByteArray path = m_openPath;
-        CloseStream();
-        OpenPath(path);
-    }
-    return false;
+    if (m_fd < 0 || !Append(bytes.constData(), size_t(bytes.size())))
+        return false;
+    m_size += bytes.size();
+    m_sinceCheck.append(bytes.constData(), size_t(bytes.size()));
+    if (m_sinceCheck.size() >= kSinceCheckLimit)
+        CheckFile();
+    return true;
 }
 
-void TNaplo::FileStep(QString &msg)
+// The whole line straight into code page 1250 bytes when the text is ASCII
+// (the usual case); false otherwise, m_bytes then undefined.
+bool TNaplo::FormatAscii(const QString &text, qint64 msecs)
+{
+    const char16_t *p = reinterpret_cast<const char16_t *>(text.constData());
+    const qsizetype n = text.size();
+    // A character becomes at most "#31".
+    const qsizetype most = qsizetype(sizeof m_stampHead) + 5 + 3 * n + 2;
+    if (m_bytes.size() < most)
+        m_bytes.resize(most);
+    char *const begin = m_bytes.data();
+    char *o = begin;
+    if (m_logTime) {
+        o = PutStamp(o, msecs);
+        *o++ = ' ';
+    }
+    // Control characters are copied as they are unless they become "#code".
+    const char16_t lowest = m_convertToPrintable ? 32 : 0;
+    qsizetype i = 0;
+    for (;;) {
+        const qsizetype plain = NarrowPlain(p + i, n - i, o, lowest);
+        i += plain;
+        o += plain;
+        if (i == n)
+            break;
+        const char16_t c = p[i++];
+        if (c >= 0x80)
+            return false;
+        if (c >= lowest) {
+            *o++ = char(c);
+            continue;
+        }
+        *o++ = '#';
+        if (c >= 10)
+            *o++ = char('0' + c / 10);
+        *o++ = char('0' + c % 10);
+    }
+    *o++ = '\r';
+    *o++ = '\n';
+    m_bytes.resize(o - begin);
+    return true;
+}
+
+void TNaplo::FileStep(QString &msg, bool toDB)
 {
     if (m_onWriteLog)
         m_onWriteLog(this, msg);
-    QString line;
-    line.reserve(26 + msg.size());
-    if (m_logTime) {
-        AppendStamp(line, TimeStamp());
-        line.append(QLatin1Char(' '));
+    // msg must come out as the line when the database step or the memo takes it.
+    const bool needText = toDB || m_logEverythingToDB || m_memo;
+    const qint64 stamp = m_logTime ? TimeStamp() : 0;
+    if (FormatAscii(msg, stamp)) {
+        if (needText)
+            msg = QString::fromLatin1(m_bytes);
+    } else {
+        QString line;
+        line.reserve(26 + msg.size());
+        if (m_logTime) {
+            char head[sizeof m_stampHead + 4];
+            line.append(QLatin1String(head, PutStamp(head, stamp) - head));
+            line.append(QLatin1Char(' '));
+        }
+        if (m_convertToPrintable)
+            AppendPrintable(line, msg);
+        else
+            line.append(msg);
+        line.append(QLatin1String("\r\n", 2));
+        msg = std::move(line);
+        Encode(msg);
     }
-    if (m_convertToPrintable)
-        AppendPrintable(line, msg);
-    else
-        line.append(msg);
-    line.append(QLatin1String("\r\n", 2));
-    msg = std::move(line);
 
-    if (!AppendLine(Encode(msg)))
+    if (!AppendLine(m_bytes))
         return;
     if (m_memo) {
         m_memo->AppendLine(msg.chopped(2));
         if (m_autoScrollMemo)
             m_memo->ScrollCaretIntoView();
     }
-    if (m_size > qint64(m_logLimit))
-        Cut();
+    if (m_size > qint64(m_logLimit)) {
+        // The count kept here may be off when someone else truncated the file:
+        // the file's own size decides.
+        CheckFile();
+        if (m_fd >= 0 && m_size > qint64(m_logLimit))
+            Cut();
+    }
 }
 
 bool TNaplo::CopyTail(int from, off_t position, int to)
@@ -349,6 +469,9 @@ void TNaplo::Cut()
     const QByteArray path = m_openPath;
     const off_t keep = off_t(m_logLimit / 2);
     CloseStream();
+    // The file was just looked at; what it holds now stays in the tail or was
+    // meant to be cut away.
+    m_sinceCheck.clear();
     const int in = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (in < 0)
         return; // the next write opens the file again and cuts then
@@ -406,13 +529,14 @@ void TNaplo::WriteLog(const QString &text, bool toDB) noexcept
     try {
         QString msg = text;
         try {
-            DropIfRenamed();
+            if (m_fd >= 0 && m_clock->Tick() - m_checkTick >= kCheckEveryMs)
+                CheckFile();
             OpenStep();
         } catch (...) {
         }
         if (m_fd >= 0) {
             try {
-                FileStep(msg);
+                FileStep(msg, toDB);
             } catch (...) {
                 // Skips the rest of this entry's file step only.
             }

@@ -17,6 +17,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 
 namespace ardel {
 
@@ -82,15 +83,18 @@ public:
 
 private:
     void CloseStream();
-    void DropIfRenamed();
+    void CheckFile();
+    void ReopenDeleted();
     void OpenStep();
     bool OpenPath(const QByteArray &path);
-    void FileStep(QString &msg);
+    void WriteOwedLines();
+    void FileStep(QString &msg, bool toDB);
     qint64 TimeStamp();
-    void AppendStamp(QString &out, qint64 msecs);
+    char *PutStamp(char *out, qint64 msecs);
+    bool FormatAscii(const QString &text, qint64 msecs);
     static void AppendPrintable(QString &out, const QString &text);
     const QByteArray &Encode(const QString &line);
-    bool Append(const QByteArray &bytes);
+    bool Append(const char *data, size_t size);
     bool AppendLine(const QByteArray &bytes);
     void Cut();
     bool CopyTail(int from, off_t position, int to);
@@ -114,8 +118,12 @@ private:
     QByteArray m_openPath;     // absolute path it was opened under
     dev_t m_openDev = 0;       // identity of the open file, to notice a
     ino_t m_openIno = 0;       // deletion or rename by another process
-    qint64 m_size = 0;         // size after the last append
-    quint32 m_pathCheckTick = 0;
+    qint64 m_size = 0;         // size after the last append, counted here
+    quint32 m_checkTick = 0;   // when the open file was last looked at
+    // The lines appended since then (bounded): if the file turns out to have
+    // been deleted, they went nowhere and are written to a fresh file. While
+    // the file is closed, lines still owed to the log after such a deletion.
+    std::string m_sinceCheck; // keeps its capacity when cleared
     QByteArray m_bytes;        // the line in code page 1250
 
     quint32 m_syncTick = 0;

@@ -85,6 +85,13 @@ TEST_F(NaploTest, LineFormats)
         {"empty without stamp", false, true, ""sv, "\r\n"sv, ""sv},
         {"text without stamp", false, true, "abc"sv, "abc\r\n"sv, "abc"sv},
         {"outside code page 1250", false, true, "€ ✓ 😀"sv, "\x80 ? ?\r\n"sv, "€ ✓ 😀"sv},
+        // Longer texts, with the odd character inside a run of plain ones.
+        {"long, TAB and DEL inside", false, true, "abcdefghijklm\tnopqrs\x7Ftuvwxyz0123"sv, "abcdefghijklm#9nopqrs\x7Ftuvwxyz0123\r\n"sv,
+         "abcdefghijklm#9nopqrs\x7Ftuvwxyz0123"sv},
+        {"long raw, ESC kept, o double acute late", false, false, "abcdefghijklmnop\x1B" "qrstuvwxyz0123ő!"sv,
+         "abcdefghijklmnop\x1B" "qrstuvwxyz0123\xF5!\r\n"sv, "abcdefghijklmnop\x1B" "qrstuvwxyz0123ő!"sv},
+        {"long, US at the end", true, true, "abcdefghijklmnopqrstuvwxyz012345\x1F"sv, "abcdefghijklmnopqrstuvwxyz012345#31\r\n"sv,
+         "abcdefghijklmnopqrstuvwxyz012345#31"sv},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -308,6 +315,20 @@ TEST_F(NaploTest, FailedCutKeepsTheLogAndLoggingOn)
     EXPECT_FALSE(QFile::exists(tmp));
 }
 
+// file holds lines[k..] with CR LF, whole, once each and in order, for some
+// k <= first: the lines from first on are all there, and no line twice.
+::testing::AssertionResult HoldsTailFrom(const QByteArray &file, const QStringList &lines, qsizetype first)
+{
+    QByteArray tail;
+    for (qsizetype k = lines.size(); k-- > 0;) {
+        tail.prepend(Cp1250(lines[k]) + "\r\n");
+        if (k <= first && file == tail)
+            return ::testing::AssertionSuccess() << "from line " << k;
+    }
+    return ::testing::AssertionFailure() << "the file (" << file.size() << " bytes, starting \"" << file.left(40).toStdString()
+                                         << "\") is no tail of the " << lines.size() << " lines that takes in line " << first;
+}
+
 TEST_F(NaploTest, ReplacedFileIsOpenedAgain)
 {
     struct Case {
@@ -319,25 +340,119 @@ TEST_F(NaploTest, ReplacedFileIsOpenedAgain)
         const QString old = PathOf(QStringLiteral("Ardel.old"));
         QFile::remove(LogPath());
         QFile::remove(old);
+        memo.lines.clear();
         TNaplo writer(clock);
         writer.SetLogFile(LogPath());
         writer.SetLogging(true);
         writer.SetLogTime(false);
+        writer.SetLogMemo(&memo);
         writer.WriteLog(QStringLiteral("egy"), false);
         if (c.rename)
             ASSERT_TRUE(QFile::rename(LogPath(), old));
         else
             ASSERT_TRUE(QFile::remove(LogPath()));
-        // A deletion is noticed at once; a new name is looked up once a second.
-        if (c.rename) {
-            writer.WriteLog(QStringLiteral("még a régiben"), false);
-            clock->Advance(1000);
-        }
+        // The file is looked at once a second: until then lines go to the
+        // file that was opened.
+        writer.WriteLog(QStringLiteral("még a régiben"), false);
+        clock->Advance(1000);
         writer.WriteLog(QStringLiteral("kettő"), false);
-        EXPECT_EQ(File(), QByteArrayLiteral("kett\xF5\r\n"));
         if (c.rename) {
+            EXPECT_EQ(File(), QByteArrayLiteral("kett\xF5\r\n"));
             EXPECT_EQ(ReadAll(old), QByteArrayLiteral("egy\r\nm\xE9g a r\xE9giben\r\n"));
+        } else {
+            // What went into the deleted file since the last look is written again.
+            EXPECT_TRUE(HoldsTailFrom(File(), memo.lines, 1));
         }
+    }
+}
+
+// A deleted log is noticed a second later, or sooner once enough was written;
+// the lines written since the last look are in the fresh file, each once.
+TEST_F(NaploTest, DeletedFileGetsTheLinesSinceTheLastLook)
+{
+    struct Case {
+        const char *name;
+        int linesAfter;     // written after the deletion, before the clock moves
+        int advanceMs;
+        bool directoryGone; // the name cannot be opened again at first
+    };
+    const Case cases[] = {
+        {"noticed a second later", 3, 1000, false},
+        {"noticed by the amount written, clock standing", 1500, 0, false},
+        {"name openable only later", 3, 1000, true},
+    };
+    const QString sub = PathOf(QStringLiteral("sub"));
+    const QString path = sub + QStringLiteral("/Ardel.log");
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(QDir().mkpath(sub));
+        QFile::remove(path);
+        memo.lines.clear();
+        TNaplo writer(clock);
+        writer.SetLogFile(path);
+        writer.SetLogging(true);
+        writer.SetLogTime(false);
+        writer.SetLogMemo(&memo);
+        const auto line = [](const char *what, int i) { return QStringLiteral("%1 %2 ").arg(QLatin1String(what)).arg(i).leftJustified(98, QLatin1Char('.')); };
+        for (int i = 0; i < 5; ++i)
+            writer.WriteLog(line("before", i), false);
+        ASSERT_TRUE(QFile::remove(path));
+        if (c.directoryGone) {
+            ASSERT_TRUE(QDir(sub).removeRecursively());
+        }
+        const qsizetype firstAfter = memo.lines.size();
+        for (int i = 0; i < c.linesAfter; ++i)
+            writer.WriteLog(line("after", i), false);
+        clock->Advance(c.advanceMs);
+        writer.WriteLog(line("checked", 0), false);
+        if (c.directoryGone) {
+            EXPECT_FALSE(writer.IsOpen());
+            EXPECT_EQ(memo.lines.size(), firstAfter + c.linesAfter) << "a line with nowhere to go is not shown";
+            ASSERT_TRUE(QDir().mkpath(sub));
+            writer.WriteLog(line("back", 0), false);
+        }
+        ASSERT_EQ(memo.lines.size(), firstAfter + c.linesAfter + 1);
+        EXPECT_TRUE(HoldsTailFrom(ReadAll(path), memo.lines, firstAfter));
+    }
+}
+
+// The size is counted here after each write; another process's changes to the
+// file are taken in when the file is looked at, and before any cut.
+TEST_F(NaploTest, SizeChangedByAnotherProcess)
+{
+    struct Case {
+        const char *name;
+        int ours;        // bytes written first
+        bool truncate;   // the other process empties the file before writing
+        int others;      // bytes the other process then writes
+        int second;      // written next, still counted from the old size
+        bool cut;        // after a second, 10 bytes more
+    };
+    const Case cases[] = {
+        {"emptied and refilled to exactly the limit: no cut", 90, true, 70, 20, false},
+        {"appended to beyond the limit: cut once noticed", 40, false, 70, 10, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(LogPath());
+        TNaplo writer(clock);
+        writer.SetLogFile(LogPath());
+        writer.SetLogging(true);
+        writer.SetLogTime(false);
+        writer.SetLogLimit(100);
+        writer.WriteLog(Text(c.ours, 'a'), false);
+        QFile other(LogPath());
+        ASSERT_TRUE(other.open(c.truncate ? QIODevice::WriteOnly | QIODevice::Truncate : QIODevice::Append));
+        const QByteArray theirs = QByteArray(c.others - 2, 'o') + "\r\n";
+        ASSERT_EQ(other.write(theirs), theirs.size());
+        other.close();
+        writer.WriteLog(Text(c.second, 'b'), false);
+        clock->Advance(1000);
+        writer.WriteLog(Text(10, 'c'), false);
+
+        const QByteArray ours = QByteArray(c.ours - 2, 'a') + "\r\n";
+        const QByteArray all = (c.truncate ? QByteArray() : ours) + theirs + QByteArray(c.second - 2, 'b') + "\r\n" + QByteArray(8, 'c') + "\r\n";
+        EXPECT_EQ(File(), c.cut ? all.right(50) : all);
     }
 }
 
