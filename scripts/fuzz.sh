@@ -76,7 +76,9 @@ for t in "${targets[@]}"; do
   rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -1)
   units=$(find "$work" -type f | wc -l)
   status=ok
-  if [ "$rc" != 0 ] || ls "$art" | grep -q . \
+  # A slow unit is only a timing note (a loaded machine makes any input slow);
+  # a real hang is a timeout (-timeout) and fails.
+  if [ "$rc" != 0 ] || ls "$art" | grep -v '^slow-unit-' | grep -q . \
      || grep -qE 'ERROR: (AddressSanitizer|LeakSanitizer|libFuzzer)|runtime error:|fuzz check failed' "$log"; then
     status="FAILED (rc $rc)"
     failed+=("$t")

@@ -7,12 +7,11 @@
 # runs under Xvfb, waits for the first refresh and a TAVOW refresh, saves a
 # screenshot and the exported table, and prints the table.
 set -euo pipefail
-cd "$(dirname "$0")/.."
-root="$PWD"
+root="$(cd "$(dirname "$0")/.." && pwd)"
 
 usage() {
   cat <<'TXT'
-usage: scripts/run.sh [--lan] [--headless] [--devices FILE] [--out DIR] [--help]
+usage: scripts/run.sh [--lan] [--headless [--dialogs]] [--devices FILE] [--out DIR] [--help]
 
   (default)       build, then run Ardel on a private virtual LAN against the
                   emulated devices of docs/demo-devices.json
@@ -30,6 +29,7 @@ usage: scripts/run.sh [--lan] [--headless] [--devices FILE] [--out DIR] [--help]
 TXT
 }
 
+orig_args=("$@")
 lan=0; headless=0; dialogs=""; devices="$root/docs/demo-devices.json"; out="$root/out/demo"
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -37,16 +37,18 @@ while [ $# -gt 0 ]; do
     --lan) lan=1; shift ;;
     --headless) headless=1; shift ;;
     --dialogs) dialogs="--dialogs"; shift ;;
-    --devices) devices="$(realpath "$2")"; shift 2 ;;
-    --out) out="$(realpath -m "$2")"; shift 2 ;;
+    --devices) devices="$(realpath "${2:?--devices needs a file}")"; shift 2 ;;
+    --out) out="$(realpath -m "${2:?--out needs a directory}")"; shift 2 ;;
     *) echo "unknown option: $1" >&2; usage >&2; exit 2 ;;
   esac
 done
 
 if [ "$(id -u)" != 0 ]; then
-  exec sudo -E "$0" "$@"
+  exec sudo -E "$0" "${orig_args[@]}"
 fi
 
+# Paths given as options are taken from where the command was typed.
+cd "$root"
 scripts/setup.sh
 # Only what the demo runs; scripts/test.sh builds everything.
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
