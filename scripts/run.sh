@@ -73,7 +73,9 @@ grep -q ready "$OUT/devsim.out" || { echo "the device emulator did not start:"; 
 if [ "$HEADLESS" = 0 ] && [ -n "${DISPLAY:-}" ]; then
   "$ROOT/build/app/ardel"
 else
-  xvfb-run -a -s "-screen 0 1280x800x24" "$ROOT/build/tools/shot/ardel-shot" --tavo $DIALOGS --out "$OUT"
+  # Qt wants a private runtime directory; a root shell has none.
+  XDG_RUNTIME_DIR="$(mktemp -d /tmp/ardel-xdg.XXXXXX)" \
+    xvfb-run -a -s "-screen 0 1280x800x24" "$ROOT/build/tools/shot/ardel-shot" --tavo $DIALOGS --out "$OUT"
   echo
   echo "Screenshots: $OUT/main-refresh.png (after Frissítés), $OUT/main-tavo.png (after Tavow frissítés)"
   echo "Exports:     $OUT/table-refresh.csv, $OUT/table-tavo.csv"

@@ -67,6 +67,9 @@ bool Devsim::start(const QJsonObject &config, const QStringList &extraArgs)
     const QString exe = qEnvironmentVariable("ARDEL_DEVSIM");
     if (ns.isEmpty() || exe.isEmpty())
         return false;
+    // Only this run's output counts: an earlier run's "ready" must not
+    // pass for this one before its sockets are bound.
+    m_output.clear();
     m_proc = std::make_unique<QProcess>();
     m_proc->setProcessChannelMode(QProcess::MergedChannels);
     QStringList args{QStringLiteral("netns"), QStringLiteral("exec"), ns, exe,

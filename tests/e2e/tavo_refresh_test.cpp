@@ -67,7 +67,13 @@ TEST_F(E2eTest, TavowRefreshFillsNameOwnerAndVersionAndSkipsASilentDevice)
     for (const auto &e : sim.journal())
         if (e.src == QStringLiteral("10.77.0.1:1010") && e.word == QStringLiteral("CETEI"))
             cetei.append(e);
-    ASSERT_EQ(cetei.size(), 3);
+    ASSERT_EQ(cetei.size(), 3) << [&] {
+        QStringList all;
+        for (const auto &e : sim.journal())
+            all.append(QString::number(e.timeMs) + QLatin1Char(' ') + e.src + QStringLiteral("->") + e.dst
+                       + QLatin1Char(' ') + e.iface + QLatin1Char(' ') + e.word);
+        return all.join(QLatin1Char('\n')).toStdString();
+    }() << "\n" << memoSince(firstLine).join(QLatin1Char('\n')).toStdString();
     EXPECT_NEAR(cetei[1].timeMs - cetei[0].timeMs, 250, 120);
     EXPECT_NEAR(cetei[2].timeMs - cetei[1].timeMs, 250, 120);
 
