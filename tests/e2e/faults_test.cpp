@@ -46,6 +46,16 @@ using namespace ardel;
 
 namespace {
 
+// How much the peak memory may grow under a flood. AddressSanitizer keeps
+// freed blocks in its quarantine (256 MB by default) and pads every block, so
+// its builds grow by far more than the program does; they get a looser bound
+// that still catches growth without limit.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr qint64 kGrowthBoundKb = 1024 * 1024;
+#else
+constexpr qint64 kGrowthBoundKb = 200 * 1024;
+#endif
+
 // ---------------------------------------------------------------- device side
 
 // A thread that lives in the device namespace for its whole life, so that the
@@ -517,7 +527,7 @@ TEST_F(FaultsTest, FloodOfMalformedDatagramsDuringARefresh)
     for (int r = 0; r < m->Table()->RowCount(); ++r)
         EXPECT_EQ(m->Table()->Cell(r, ColListStatus), QStringLiteral("régi"));
     // Generous bounds only: the exact figures are in the report above.
-    EXPECT_LT(hwmAfter - hwmBefore, 200 * 1024);
+    EXPECT_LT(hwmAfter - hwmBefore, kGrowthBoundKb);
     EXPECT_LT(stall.worstMs(), 2000);
 }
 
@@ -706,7 +716,7 @@ TEST_P(TcpFaultTest, FrameBufferStaysBoundedAndTheTimerEndsTheConnection)
     EXPECT_LE(m->TavoFrame.size(), 1024);
     EXPECT_EQ(m->TAVOSocket1->state(), QAbstractSocket::UnconnectedState);
     EXPECT_FALSE(memoHas(lines, [](const QString &l) { return l.startsWith(QStringLiteral("Az EEPROM")); }));
-    EXPECT_LT(hwmAfter - hwmBefore, 200 * 1024);
+    EXPECT_LT(hwmAfter - hwmBefore, kGrowthBoundKb);
     // The pane shows the beginning of each chunk (stamp, at most one control
     // byte written out as "#nn" past the limit, "…"); the log file has it all.
     for (const QString &l : m->MemoLines())
