@@ -206,9 +206,13 @@ TEST_F(AppTest, NetworkDialogPaths)
         return out;
     };
     ASSERT_EQ(connectionBoxes().size(), 2);
+    // Created at start, the dialog gets its button icons at its first opening.
+    EXPECT_TRUE(dlg->bbtn_set->icon().isNull());
 
     // "Vissza" after clearing the boxes changes nothing.
     OnNextModal([&](QWidget *) {
+        EXPECT_FALSE(dlg->bbtn_set->icon().isNull());
+        EXPECT_FALSE(dlg->bbtn_back->icon().isNull());
         for (QCheckBox *b : connectionBoxes())
             b->setChecked(false);
         QTest::mouseClick(dlg->bbtn_back, Qt::LeftButton);

@@ -70,9 +70,14 @@ TEST(ConfigDialogLook, CaptionsControlsAndStyle)
         EXPECT_EQ(set->text(), QString::fromUtf16(c.setCaption));
         EXPECT_EQ(back->text(), QStringLiteral("Vissza"));
         EXPECT_TRUE(set->isDefault());
+        // Dialogs are created at start: their icons wait for the first opening.
+        EXPECT_TRUE(set->icon().isNull());
+        EXPECT_TRUE(back->icon().isNull());
 
         dialog->show();
         QApplication::processEvents();
+        EXPECT_FALSE(set->icon().isNull());
+        EXPECT_FALSE(back->icon().isNull());
         EXPECT_LT(set->mapTo(dialog.get(), QPoint()).x(), back->mapTo(dialog.get(), QPoint()).x());
         EXPECT_EQ(dialog->minimumSize(), dialog->maximumSize());
         EXPECT_EQ(dialog->palette().color(QPalette::Window), QColor(0, 0, 128));
