@@ -1,6 +1,7 @@
 #include "app/frm_main.h"
 
 #include "app/Anchors.h"
+#include "config/DeferredIcons.h"
 #include "config/frm_settings.h"
 #include "log/NaploComponent.h"
 #include "net/UDPComms.h"
@@ -110,28 +111,11 @@ ClockStamp clockStamp()
     return {cachedHms, static_cast<int>(now - sec * 1000)};
 }
 
-constexpr const char *kIconProperty = "ardelStandardIcon";
-
-void applyButtonIcons(QWidget *panel)
-{
-    const QList<QPushButton *> buttons = panel->findChildren<QPushButton *>();
-    for (QPushButton *b : buttons) {
-        const QVariant icon = b->property(kIconProperty);
-        if (!icon.isValid())
-            continue;
-        b->setIcon(b->style()->standardIcon(static_cast<QStyle::StandardPixmap>(icon.toInt())));
-        b->setProperty(kIconProperty, QVariant());
-    }
-}
-
 QPushButton *makeButton(QWidget *parent, const char *name, const QString &caption, int top, QStyle::StandardPixmap icon,
                         int height = 25)
 {
-    // The style's icons are decoded from images, which is a good part of the
-    // time before the first discovery can go out: the window sets them when
-    // it is shown (see applyButtonIcons), before anything is painted.
     auto *b = new QPushButton(caption, parent);
-    b->setProperty(kIconProperty, int(icon));
+    SetIconWhenShown(b, icon);
     b->setObjectName(QLatin1String(name));
     b->setGeometry(8, top, 129, height);
     return b;
@@ -334,7 +318,8 @@ void Tf_main::showEvent(QShowEvent *event)
     QMainWindow::showEvent(event);
     if (!event->spontaneous())
         FormShow();
-    applyButtonIcons(pnl_buttons);
+    // After FormShow: the first discovery goes out before icons are decoded.
+    ApplyDeferredIcons(pnl_buttons);
 }
 
 void Tf_main::resizeEvent(QResizeEvent *event)

@@ -1,6 +1,7 @@
 #include "config/ConfigDialog.h"
 
 #include "config/ByteSpinEdit.h"
+#include "config/DeferredIcons.h"
 
 #include <QApplication>
 #include <QFrame>
@@ -63,11 +64,12 @@ QLabel *ConfigDialog::AddBoldLabel(QHBoxLayout *row, const QString &text)
 
 void ConfigDialog::AddButtons(const QString &setCaption)
 {
-    // Icons come with the first opening (showEvent).
     m_set = new QPushButton(setCaption, this);
+    SetIconWhenShown(m_set, QStyle::SP_DialogOkButton);
     m_set->setObjectName(QStringLiteral("bbtn_set"));
     m_set->setDefault(true);
     m_back = new QPushButton(QStringLiteral("Vissza"), this);
+    SetIconWhenShown(m_back, QStyle::SP_DialogCancelButton);
     m_back->setObjectName(QStringLiteral("bbtn_back"));
     connect(m_set, &QPushButton::clicked, this, [this] { bbtn_setClick(); });
     connect(m_back, &QPushButton::clicked, this, &QDialog::reject);
@@ -107,16 +109,9 @@ void ConfigDialog::CloseWith(int answer)
 
 void ConfigDialog::showEvent(QShowEvent *event)
 {
-    // The style decodes its icons from images. Every dialog is created at
-    // start, before the first discovery goes out, so the buttons get theirs
-    // at the first opening instead, before anything is painted.
-    if (m_set && m_set->icon().isNull()) {
-        m_set->setIcon(style()->standardIcon(QStyle::SP_DialogOkButton));
-        m_back->setIcon(style()->standardIcon(QStyle::SP_DialogCancelButton));
-        // The wider buttons resize the dialog now, before it is centred.
-        if (layout())
-            layout()->activate();
-    }
+    // The wider buttons resize the dialog now, before it is centred.
+    if (ApplyDeferredIcons(this) && layout())
+        layout()->activate();
     QDialog::showEvent(event);
     // A spontaneous show (restoring a minimised window) is not a new opening.
     if (event->spontaneous())

@@ -1,5 +1,7 @@
 #include "net/ui/frm_netparam.h"
 
+#include "config/DeferredIcons.h"
+
 #include <QCheckBox>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -106,12 +108,13 @@ Tf_netparam::Tf_netparam(QWidget *parent) : QDialog(parent)
     cb_first->setGeometry(16, 8, 305, 49);
     cb_first->hide();
 
-    // Icons come with the first opening (showEvent).
     bbtn_set = new QPushButton(QStringLiteral("Rendben"), this);
+    SetIconWhenShown(bbtn_set, QStyle::SP_DialogOkButton);
     bbtn_set->setObjectName(QStringLiteral("bbtn_set"));
     bbtn_set->setGeometry(8, 251, 153, 25);
     bbtn_set->setDefault(true);
     bbtn_back = new QPushButton(QStringLiteral("Vissza"), this);
+    SetIconWhenShown(bbtn_back, QStyle::SP_ArrowBack);
     bbtn_back->setObjectName(QStringLiteral("bbtn_back"));
     bbtn_back->setGeometry(240, 251, 153, 25);
     connect(bbtn_set, &QPushButton::clicked, this, &Tf_netparam::bbtn_setClick);
@@ -136,12 +139,7 @@ TConnectionCheckBox *Tf_netparam::CreateCheckBox(const QString &caption, int lef
 
 void Tf_netparam::showEvent(QShowEvent *event)
 {
-    // The style decodes its icons from images; the dialog is created at start,
-    // before the first discovery goes out, so they wait for the first opening.
-    if (bbtn_set->icon().isNull()) {
-        bbtn_set->setIcon(style()->standardIcon(QStyle::SP_DialogOkButton));
-        bbtn_back->setIcon(style()->standardIcon(QStyle::SP_ArrowBack));
-    }
+    ApplyDeferredIcons(this);
     FormShow();
     QDialog::showEvent(event);
 }
