@@ -67,15 +67,15 @@ set -euo pipefail
 cd "$OUT"
 ip netns exec "$ARDEL_DEV_NS" "$ROOT/build/tools/devsim/ardel-devsim" --config "$DEVICES" --journal "$OUT/devsim-journal.jsonl" > "$OUT/devsim.out" 2>&1 &
 sim=$!
-trap 'kill $sim 2>/dev/null || true; wait $sim 2>/dev/null || true' EXIT
+# Qt wants a private runtime directory; a root shell has none.
+xdg="$(mktemp -d /tmp/ardel-xdg.XXXXXX)"
+trap 'kill $sim 2>/dev/null || true; wait $sim 2>/dev/null || true; rm -rf "$xdg"' EXIT
 for _ in $(seq 100); do grep -q ready "$OUT/devsim.out" 2>/dev/null && break; sleep 0.1; done
 grep -q ready "$OUT/devsim.out" || { echo "the device emulator did not start:"; cat "$OUT/devsim.out"; exit 1; }
 if [ "$HEADLESS" = 0 ] && [ -n "${DISPLAY:-}" ]; then
   "$ROOT/build/app/ardel"
 else
-  # Qt wants a private runtime directory; a root shell has none.
-  XDG_RUNTIME_DIR="$(mktemp -d /tmp/ardel-xdg.XXXXXX)" \
-    xvfb-run -a -s "-screen 0 1280x800x24" "$ROOT/build/tools/shot/ardel-shot" --tavo $DIALOGS --out "$OUT"
+  XDG_RUNTIME_DIR="$xdg" xvfb-run -a -s "-screen 0 1280x800x24" "$ROOT/build/tools/shot/ardel-shot" --tavo $DIALOGS --out "$OUT"
   echo
   echo "Screenshots: $OUT/main-refresh.png (after Frissítés), $OUT/main-tavo.png (after Tavow frissítés)"
   echo "Exports:     $OUT/table-refresh.csv, $OUT/table-tavo.csv"
