@@ -322,11 +322,6 @@ void Tf_main::showEvent(QShowEvent *event)
     ApplyDeferredIcons(pnl_buttons);
 }
 
-void Tf_main::resizeEvent(QResizeEvent *event)
-{
-    QMainWindow::resizeEvent(event);
-}
-
 void Tf_main::closeEvent(QCloseEvent *event)
 {
     FormClose();

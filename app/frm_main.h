@@ -15,6 +15,8 @@
 #include <QStringList>
 
 #include <memory>
+#include <optional>
+#include <utility>
 
 class QFrame;
 class QLabel;
@@ -190,8 +192,6 @@ public:
     int InfoIndex = -1;
     bool InfoRunning = false;
     QString TavoRemoteAddress;
-    // Popup menu of the table as the TCP flow sets it (nullptr while a connection runs).
-    QMenu *GridPopupMenu = nullptr;
 
     // Controls, named as the window's layout names them.
     QWidget *Central = nullptr;
@@ -236,15 +236,12 @@ signals:
 protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
-    void resizeEvent(QResizeEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void buildControls();
     void buildTable();
     void buildMenus();
-    void runStep(StepFn step);
-    int RowOfSelection() const;
     // Every line of the message pane goes through here, in order.
     void AppendMemoLine(const QString &line);
     void FlushMemo() const;
@@ -266,6 +263,8 @@ private:
     int m_recentTavoEntries = 0; // entries over all devices
     QElapsedTimer m_clock;
     int m_macHexTag = 0;
+    // The selected device (IP, MAC) while the table's model is being reset.
+    std::optional<std::pair<QString, QString>> m_keepSelected;
     // Lines of the message pane not yet in the widget: laying out one line at
     // a time (and dropping the oldest one by one at the cap) costs far more
     // than the reply that caused it, so lines go in batches, and not at all

@@ -12,36 +12,89 @@
 #include <QPushButton>
 #include <QTableView>
 
+#include <algorithm>
+#include <cstdlib>
+
 namespace ardel {
 
 namespace {
 
-// Right clicks and double clicks reach the window's handlers with the data
-// the handlers take.
+// The grid's mouse handling: only the left button selects and only a left
+// double click opens the settings; a right click opens the popup of the row
+// already selected. Dragging a row's lower border resizes the row.
 class GridEvents : public QObject {
 public:
-    explicit GridEvents(Tf_main *owner) : QObject(owner), m_owner(owner) {}
+    explicit GridEvents(Tf_main *owner, QTableView *view) : QObject(owner), m_owner(owner), m_view(view) {}
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (event->type() == QEvent::MouseButtonRelease) {
+        Q_UNUSED(watched);
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick: {
             auto *me = static_cast<QMouseEvent *>(event);
+            if (me->button() != Qt::LeftButton)
+                return true;
+            const int row = borderRowAt(me->position().toPoint().y());
+            if (row < 0)
+                return false;
+            m_sizingRow = row;
+            m_sizingFromY = me->position().toPoint().y();
+            m_sizingFromHeight = m_view->rowHeight(row);
+            return true;
+        }
+        case QEvent::MouseMove: {
+            auto *me = static_cast<QMouseEvent *>(event);
+            const int y = me->position().toPoint().y();
+            if (m_sizingRow >= 0) {
+                m_view->setRowHeight(m_sizingRow, std::max(kMinRowHeight, m_sizingFromHeight + y - m_sizingFromY));
+                return true;
+            }
+            if (me->buttons() == Qt::NoButton) {
+                if (borderRowAt(y) >= 0)
+                    m_view->viewport()->setCursor(Qt::SplitVCursor);
+                else
+                    m_view->viewport()->unsetCursor();
+            }
+            return false;
+        }
+        case QEvent::MouseButtonRelease: {
+            auto *me = static_cast<QMouseEvent *>(event);
+            if (me->button() == Qt::LeftButton && m_sizingRow >= 0) {
+                m_sizingRow = -1;
+                return true;
+            }
             if (me->button() == Qt::RightButton) {
-                // A right click selects the row under the cursor first, as the grid does.
-                const QModelIndex idx = m_owner->ngrid_machine_list->indexAt(me->position().toPoint());
-                if (idx.isValid())
-                    m_owner->SelectRow(idx.row());
                 m_owner->ngrid_machine_listMouseUp(me->button(), me->globalPosition().toPoint());
                 return true;
             }
+            return me->button() != Qt::LeftButton;
         }
-        Q_UNUSED(watched);
-        return false;
+        default:
+            return false;
+        }
     }
 
 private:
+    static constexpr int kMinRowHeight = 4;
+    static constexpr int kBorderGrip = 2;
+
+    // The row whose lower border is under y (within the grip), or -1.
+    int borderRowAt(int y) const
+    {
+        const int above = m_view->rowAt(y - kBorderGrip);
+        if (above < 0)
+            return -1;
+        const int bottom = m_view->rowViewportPosition(above) + m_view->rowHeight(above);
+        return std::abs(y - bottom) <= kBorderGrip ? above : -1;
+    }
+
     Tf_main *m_owner;
+    QTableView *m_view;
+    int m_sizingRow = -1;
+    int m_sizingFromY = 0;
+    int m_sizingFromHeight = 0;
 };
 
 } // namespace
@@ -72,7 +125,24 @@ void Tf_main::buildTable()
     // The form hides gateway and mask; start-up shows them again.
     v->setColumnHidden(ColGateway, true);
     v->setColumnHidden(ColMask, true);
-    v->viewport()->installEventFilter(new GridEvents(this));
+    // A large drop resets the model, and a reset loses the view's selection:
+    // the selected device is found again by its IP and MAC address.
+    connect(m_table, &QAbstractItemModel::modelAboutToBeReset, this, [this] {
+        const int r = SelectedRow();
+        m_keepSelected = r >= 0 ? std::optional<std::pair<QString, QString>>(
+                                      std::pair(m_table->Cell(r, ColIp), m_table->Cell(r, ColMac)))
+                                : std::nullopt;
+    });
+    connect(m_table, &QAbstractItemModel::modelReset, this, [this] {
+        if (!m_keepSelected)
+            return;
+        const int r = m_table->FindDeviceRow(m_keepSelected->first, m_keepSelected->second, QString());
+        m_keepSelected.reset();
+        if (r >= 0)
+            SelectRow(r);
+    });
+    v->viewport()->setMouseTracking(true);
+    v->viewport()->installEventFilter(new GridEvents(this, v));
     connect(v, &QTableView::doubleClicked, this,
             [this](const QModelIndex &idx) { ngrid_machine_listCellDblClick(idx.column(), idx.row()); });
 }
@@ -98,7 +168,6 @@ void Tf_main::buildMenus()
     web2->setObjectName(QStringLiteral("Eszkzweboldalmegnyits1"));
     connect(settings, &QAction::triggered, this, &Tf_main::Belltsok1Click);
     connect(web2, &QAction::triggered, this, &Tf_main::Weboldalmegnyitsa1Click);
-    GridPopupMenu = PopupMenu1;
 }
 
 int Tf_main::SelectedRow() const

@@ -26,7 +26,6 @@ void Tf_main::OpenTavoConnection()
     TAVOSocket1->connectToHost(TavoRemoteAddress, kTcpPort);
     TcpTimer1->start();
     SetBusy(true);
-    GridPopupMenu = nullptr;
 }
 
 void Tf_main::TAVOSocket1Connect()
@@ -127,7 +126,6 @@ void Tf_main::TcpTimer1Timer()
         refresh = EepromWriteOk;
     }
     TAVOSocket1->abort();
-    GridPopupMenu = PopupMenu1;
     WriteMessage(QStringLiteral("TCP timer"));
     SetBusy(false);
     // The refresh starts after the window went idle, so that its own busy

@@ -5,8 +5,9 @@
 
 namespace ardel {
 
-// Implemented by the main window's message pane (or by anything else that
-// wants to see the log lines). Only the main thread calls it.
+// Implemented by whoever wants to see the log writer's lines as they are
+// written (the tests do; the main window fills its message pane itself
+// through WriteMessage). Only the main thread calls it.
 class LogMemo
 {
 public:

@@ -1,6 +1,7 @@
 #include "net/UDPComms.h"
 
 #include "net/IPInfo.h"
+#include "net/SocketBroadcast.h"
 #include "net/TextUtil.h"
 
 #include <QElapsedTimer>
@@ -144,6 +145,8 @@ bool TUDPComms::openEndpoint(Endpoint &ep)
         return false;
     }
     sock->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, QVariant(kReceiveBuffer));
+    // Only BroadcastText may reach a broadcast address, and only for its own send.
+    SetSocketBroadcast(sock->socketDescriptor(), false);
     connect(sock, &QUdpSocket::readyRead, this, [this, sock] { readPending(sock); });
     ep.Socket = sock;
     return true;
@@ -164,32 +167,80 @@ void TUDPComms::closeEndpoint(Endpoint &ep)
 
 void TUDPComms::readPending(QUdpSocket *socket)
 {
+    // Datagrams are only read here and handed over from a queued call: a
+    // handler may open a modal dialog, and Qt never signals readyRead for a
+    // socket whose readyRead handler is still on the stack, so handling them
+    // inside this signal would leave the socket unread until the dialog closed.
     QPointer<QUdpSocket> guard(socket);
-    // A device that floods the port must not keep the main thread in this
-    // loop: after a slice the rest waits for the next turn of the event loop
-    // (the socket signals again while datagrams are pending), so timers,
-    // other endpoints and the user get their turn.
-    QElapsedTimer slice;
-    slice.start();
+    const QString local = guard ? guard->localAddress().toString() : QString();
     while (guard && guard->state() == QAbstractSocket::BoundState && guard->hasPendingDatagrams()) {
-        if (slice.elapsed() >= kReadSliceMs)
+        if (m_queue.size() >= kMaxQueued || m_queuedBytes >= kMaxQueuedBytes) {
+            // The kernel keeps the rest; reading resumes once the queue drains.
+            m_readingHeld = true;
             break;
+        }
         if (guard->pendingDatagramSize() > kMaxDatagram)
             ++m_truncated;
-        const QNetworkDatagram d = guard->receiveDatagram(kMaxDatagram);
+        QNetworkDatagram d = guard->receiveDatagram(kMaxDatagram);
         if (!d.isValid())
             continue;
         const QHostAddress sender = d.senderAddress();
         bool ok = false;
         const quint32 v4 = sender.toIPv4Address(&ok);
-        const QString peer = ok ? QHostAddress(v4).toString() : sender.toString();
+        Received r;
+        r.Data = d.data();
+        r.Peer = ok ? QHostAddress(v4).toString() : sender.toString();
+        r.PeerPort = static_cast<quint16>(d.senderPort());
+        r.Local = local;
+        m_queuedBytes += r.Data.size();
+        m_queue.push_back(std::move(r));
+    }
+    postDispatch();
+}
+
+void TUDPComms::postDispatch()
+{
+    if (m_dispatchPosted || m_queue.empty())
+        return;
+    m_dispatchPosted = true;
+    QMetaObject::invokeMethod(this, &TUDPComms::dispatchPending, Qt::QueuedConnection);
+}
+
+void TUDPComms::dispatchPending()
+{
+    m_dispatchPosted = false;
+    // A flood must not keep the main thread here: after a slice the rest
+    // waits for the next turn of the event loop, so timers, the other
+    // sockets and the user get their turn.
+    QElapsedTimer slice;
+    slice.start();
+    while (!m_queue.empty() && slice.elapsed() < kReadSliceMs) {
+        Received r = std::move(m_queue.front());
+        m_queue.pop_front();
+        m_queuedBytes -= r.Data.size();
+        // The handler may run a modal dialog: what is still queued, and what
+        // arrives meanwhile, is handed over by the dialog's own event loop.
+        postDispatch();
         if (OnUDPRead) {
-            // A handler may run a modal dialog in which other endpoints deliver.
-            const QString outer = std::exchange(m_receiving, guard->localAddress().toString());
-            OnUDPRead(d.data(), peer, static_cast<quint16>(d.senderPort()));
+            const QString outer = std::exchange(m_receiving, r.Local);
+            OnUDPRead(r.Data, r.Peer, r.PeerPort);
             m_receiving = outer;
         }
     }
+    postDispatch();
+    resumeReading();
+}
+
+void TUDPComms::resumeReading()
+{
+    if (!m_readingHeld || m_queue.size() >= kMaxQueued || m_queuedBytes >= kMaxQueuedBytes)
+        return;
+    m_readingHeld = false;
+    // A socket left with datagrams pending signals nothing more until it is
+    // read again, so the held ones are read now.
+    for (const auto &ep : m_servers)
+        if (ep->Socket && ep->Socket->hasPendingDatagrams())
+            readPending(ep->Socket);
 }
 
 void TUDPComms::OpenServers()
@@ -228,6 +279,17 @@ void TUDPComms::CloseServers()
     for (auto &ep : m_servers)
         closeEndpoint(*ep);
     m_servers.clear();
+    // What the closed endpoints had received goes with them.
+    m_queue.clear();
+    m_queuedBytes = 0;
+    m_readingHeld = false;
+}
+
+int TUDPComms::EndpointBroadcastOption(int index) const
+{
+    if (index < 0 || static_cast<size_t>(index) >= m_servers.size() || !m_servers[static_cast<size_t>(index)]->Socket)
+        return -1;
+    return SocketBroadcastEnabled(m_servers[static_cast<size_t>(index)]->Socket->socketDescriptor()) ? 1 : 0;
 }
 
 void TUDPComms::BroadcastText(const QByteArray &text, quint16 port)
@@ -237,7 +299,10 @@ void TUDPComms::BroadcastText(const QByteArray &text, quint16 port)
     for (auto &ep : m_servers) {
         if (!ep->Socket && !openEndpoint(*ep))
             continue;
+        const qintptr fd = ep->Socket->socketDescriptor();
+        SetSocketBroadcast(fd, true);
         ep->Socket->writeDatagram(text, QHostAddress::Broadcast, port);
+        SetSocketBroadcast(fd, false);
     }
 }
 

@@ -9,6 +9,7 @@
 #include <QString>
 #include <QUdpSocket>
 
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -56,8 +57,12 @@ class TUDPComms : public QObject, public TDatagramSender {
 public:
     static constexpr quint16 kLocalPort = 1010;
     static constexpr qint64 kMaxDatagram = 8192;
-    // Longest stretch one endpoint's receive handler keeps the main thread.
+    // Longest stretch the receive handler keeps the main thread in one go.
     static constexpr qint64 kReadSliceMs = 20;
+    // Datagrams read from the sockets but not yet handed to the handler; past
+    // this the rest waits in the kernel's buffer.
+    static constexpr size_t kMaxQueued = 4096;
+    static constexpr qint64 kMaxQueuedBytes = 4 * 1024 * 1024;
 
     // memo: appends one line to the message pane; used when no OnMessage is set.
     explicit TUDPComms(TMessageEvent memo = {}, QObject *parent = nullptr);
@@ -88,6 +93,11 @@ public:
     QString ReceivingAddress() const { return m_receiving; }
     // Datagrams cut to the 8192-byte read size so far.
     quint64 TruncatedDatagrams() const { return m_truncated; }
+    // Datagrams read but not yet handed to OnUDPRead.
+    size_t QueuedDatagrams() const { return m_queue.size(); }
+    // Whether an endpoint's socket may send to broadcast addresses right now
+    // (-1: no such open endpoint).
+    int EndpointBroadcastOption(int index) const;
 
 private:
     struct Endpoint {
@@ -98,9 +108,20 @@ private:
         QPointer<QUdpSocket> Socket;
     };
 
+    // One datagram between the socket and the handler.
+    struct Received {
+        QByteArray Data;
+        QString Peer;
+        quint16 PeerPort = 0;
+        QString Local;
+    };
+
     bool openEndpoint(Endpoint &ep);
     void closeEndpoint(Endpoint &ep);
     void readPending(QUdpSocket *socket);
+    void postDispatch();
+    void dispatchPending();
+    void resumeReading();
     void defaultUDPRead(const QByteArray &data, const QString &peer, quint16 port);
 
     TMessageEvent MessageMemo;
@@ -113,6 +134,11 @@ private:
     std::vector<std::unique_ptr<Endpoint>> m_servers;
     quint64 m_truncated = 0;
     QString m_receiving;
+    std::deque<Received> m_queue;
+    qint64 m_queuedBytes = 0;
+    bool m_dispatchPosted = false;
+    // A socket was left with datagrams pending because the queue was full.
+    bool m_readingHeld = false;
 };
 
 } // namespace ardel

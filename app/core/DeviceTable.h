@@ -142,7 +142,6 @@ private:
         std::array<std::optional<QColor>, kDeviceColumnCount> colours;
     };
 
-    void WriteCell(int row, int column, const QString &text);
     void IndexAdd(const QString &ip, int row) const;
     void IndexRemove(const QString &ip, int row) const;
     void RebuildIndexIfStale() const;

@@ -10,6 +10,7 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -272,6 +273,63 @@ TEST_F(AppTest, RightClickChoosesThePopupByTheSelectedRow)
     for (QAction *a : m->PopupMenu1->actions())
         got.append(a->text());
     EXPECT_EQ(got, items1);
+}
+
+TEST_F(AppTest, GridMouseRightClickDoubleClickAndRowSizing)
+{
+    showAndWaitIdle();
+    Tf_main *m = main();
+    auto *v = m->findChild<QTableView *>(QStringLiteral("ngrid_machine_list"));
+    ASSERT_NE(v, nullptr);
+    m->Table()->MergeDeviceRow({QStringLiteral("1.2.3.4.5.6"), QStringLiteral("1001"), QStringLiteral("N**M*"), QString(),
+                                QString(), QString(), QStringLiteral("10.77.128.1"), QString(), QString(), QString()});
+    m->Table()->MergeDeviceRow({QStringLiteral("1.2.3.4.5.7"), QStringLiteral("1001"), QStringLiteral("N**M*"), QString(),
+                                QString(), QString(), QStringLiteral("10.77.128.2"), QStringLiteral("1000"), QString(), QString()});
+    const auto cellCentre = [v](int row) { return v->visualRect(v->model()->index(row, 2)).center(); };
+    const auto closePopup = [] {
+        QWidget *popup = QApplication::activePopupWidget();
+        if (popup)
+            popup->close();
+        return popup;
+    };
+    const auto passwordReads = [this] { return memoTexts().filter(QStringLiteral("CSYRE")).size(); };
+
+    // No row selected: a right click selects nothing and opens no menu.
+    m->SelectRow(-1);
+    QTest::mouseClick(v->viewport(), Qt::RightButton, {}, cellCentre(1));
+    EXPECT_EQ(closePopup(), nullptr);
+    EXPECT_EQ(m->SelectedRow(), -1);
+
+    // Row 0 (plain) selected: a right click on the TAVOW row still acts on row 0.
+    QTest::mouseClick(v->viewport(), Qt::LeftButton, {}, cellCentre(0));
+    ASSERT_EQ(m->SelectedRow(), 0);
+    QTest::mouseClick(v->viewport(), Qt::RightButton, {}, cellCentre(1));
+    EXPECT_EQ(closePopup(), m->PopupMenu1);
+    EXPECT_EQ(m->SelectedRow(), 0);
+
+    // Only a left double click opens the settings flow (its first step reads the password).
+    QTest::mouseClick(v->viewport(), Qt::LeftButton, {}, cellCentre(1));
+    ASSERT_EQ(m->SelectedRow(), 1);
+    const qsizetype before = passwordReads();
+    QTest::mouseDClick(v->viewport(), Qt::RightButton, {}, cellCentre(1));
+    closePopup();
+    QTest::mouseDClick(v->viewport(), Qt::MiddleButton, {}, cellCentre(1));
+    EXPECT_EQ(passwordReads(), before);
+    EXPECT_EQ(m->SelectedRow(), 1);
+    QTest::mouseDClick(v->viewport(), Qt::LeftButton, {}, cellCentre(1));
+    EXPECT_EQ(passwordReads(), before + 1);
+
+    // Dragging a row's lower border changes its height and nothing else.
+    const int height = v->rowHeight(0);
+    const QPoint border(cellCentre(0).x(), v->rowViewportPosition(0) + height);
+    QTest::mousePress(v->viewport(), Qt::LeftButton, {}, border);
+    QMouseEvent move(QEvent::MouseMove, QPointF(border + QPoint(0, 15)), v->viewport()->mapToGlobal(QPointF(border + QPoint(0, 15))),
+                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(v->viewport(), &move);
+    QTest::mouseRelease(v->viewport(), Qt::LeftButton, {}, border + QPoint(0, 15));
+    EXPECT_EQ(v->rowHeight(0), height + 15);
+    EXPECT_EQ(v->rowHeight(1), height);
+    EXPECT_EQ(m->SelectedRow(), 1);
 }
 
 TEST_F(AppTest, WebPageOnlyForADottedAddress)

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <numeric>
 #include <memory>
 
 using namespace ardel;
@@ -159,6 +160,74 @@ TEST_F(UdpCommsTest, BroadcastLeavesEachInterfaceOnceWithItsOwnAddress)
     EXPECT_EQ(got0[0].data, QByteArray("X"));
     EXPECT_EQ(got1[0].from, QStringLiteral("10.78.0.1"));
     EXPECT_EQ(got1[0].fromPort, 1010);
+}
+
+TEST_F(UdpCommsTest, BroadcastIsAllowedOnlyDuringBroadcastText)
+{
+    startAll();
+    ASSERT_EQ(comms->ServerCount(), 2);
+    const int seg0 = deviceSocket("0.0.0.0", 65535, "dev0");
+    ASSERT_GE(seg0, 0);
+    for (int i = 0; i < comms->ServerCount(); ++i)
+        EXPECT_EQ(comms->EndpointBroadcastOption(i), 0) << i;
+    // A subnet broadcast handed to the unicast send does not leave.
+    comms->SendText(QStringLiteral("10.77.255.255"), "X", 65535);
+    EXPECT_TRUE(nstest::ReceiveAll(seg0, 300).empty());
+    comms->BroadcastText("X", 65535);
+    EXPECT_EQ(nstest::ReceiveAll(seg0, 300).size(), 1u);
+    for (int i = 0; i < comms->ServerCount(); ++i)
+        EXPECT_EQ(comms->EndpointBroadcastOption(i), 0) << i;
+    comms->SendText(QStringLiteral("10.77.255.255"), "X", 65535);
+    EXPECT_TRUE(nstest::ReceiveAll(seg0, 300).empty());
+}
+
+TEST_F(UdpCommsTest, AHandlerRunningItsOwnEventLoopStillGetsTheSameEndpointsDatagrams)
+{
+    startAll();
+    const int dev = deviceSocket("10.77.200.7", 4444);
+    ASSERT_GE(dev, 0);
+    // The first datagram's handler runs a nested loop, as a modal dialog does.
+    QStringList handled;
+    QStringList handledInside;
+    bool inside = false;
+    comms->SetOnUDPRead([&](const QByteArray &d, const QString &, quint16) {
+        handled.append(QString::fromLatin1(d));
+        if (inside)
+            handledInside.append(QString::fromLatin1(d));
+        if (d == "open") {
+            inside = true;
+            for (const char *text : {"a", "b", "c"}) {
+                nstest::SendTo(dev, "10.77.0.1", 1010, text);
+                testlan::pumpFor(50);
+            }
+            testlan::pumpUntil([&] { return handledInside.size() >= 3; }, 2000);
+            inside = false;
+        }
+    });
+    ASSERT_TRUE(nstest::SendTo(dev, "10.77.0.1", 1010, "open"));
+    ASSERT_TRUE(testlan::pumpUntil([&] { return handled.size() >= 4; }, 3000));
+    EXPECT_EQ(handledInside, (QStringList{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")}));
+    // Reading goes on after the nested loop has ended.
+    ASSERT_TRUE(nstest::SendTo(dev, "10.77.0.1", 1010, "after"));
+    ASSERT_TRUE(testlan::pumpUntil([&] { return handled.size() >= 5; }, 3000));
+    EXPECT_EQ(handled.last(), QStringLiteral("after"));
+}
+
+TEST_F(UdpCommsTest, AFloodLargerThanTheQueueIsHandledCompletelyAndInOrder)
+{
+    startAll();
+    const int dev = deviceSocket("10.77.200.8", 4445);
+    ASSERT_GE(dev, 0);
+    std::vector<int> got;
+    comms->SetOnUDPRead([&](const QByteArray &d, const QString &, quint16) { got.push_back(d.toInt()); });
+    const int n = int(TUDPComms::kMaxQueued) * 2 + 17;
+    for (int i = 0; i < n; ++i)
+        ASSERT_TRUE(nstest::SendTo(dev, "10.77.0.1", 1010, QByteArray::number(i)));
+    ASSERT_TRUE(testlan::pumpUntil([&] { return int(got.size()) >= n; }, 10000)) << got.size();
+    std::vector<int> expected(static_cast<size_t>(n));
+    std::iota(expected.begin(), expected.end(), 0);
+    EXPECT_EQ(got, expected);
+    EXPECT_EQ(comms->QueuedDatagrams(), 0u);
 }
 
 TEST_F(UdpCommsTest, UnicastGoesOutOncePerEndpoint)

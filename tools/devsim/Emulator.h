@@ -45,8 +45,7 @@ struct Stats {
 class Emulator : public QObject {
     Q_OBJECT
 public:
-    // Port numbers are parameters so that unit tests could move them; the
-    // command line always uses the devices' real ports.
+    // Always on the devices' real ports: the test LAN's namespaces keep it apart.
     Emulator(SimConfig cfg, Journal *journal, QObject *parent = nullptr);
     ~Emulator() override;
 
