@@ -18,12 +18,10 @@ namespace ardel {
 
 namespace {
 
+// An empty or unreadable TAVOW address gives 1.
 quint32 tavowNumber(const QString &text)
 {
-    qint64 v = 0;
-    if (!ParseDecimal(text, v) || v < 0 || v > 0xFFFFFFFFLL)
-        return 1;
-    return static_cast<quint32>(v);
+    return DecimalOr<quint32>(text, 1);
 }
 
 // The table holds only six numbers 0..255 there; anything else reads as 0.
@@ -31,11 +29,8 @@ QByteArray macBytes(const QString &dottedMac)
 {
     const QStringList parts = SplitText(dottedMac, QLatin1Char('.'));
     QByteArray out(6, '\0');
-    for (int i = 0; i < 6 && i < parts.size(); ++i) {
-        qint64 v = 0;
-        if (ParseDecimal(parts.at(i), v))
-            out[i] = static_cast<char>(v & 0xFF);
-    }
+    for (int i = 0; i < 6 && i < parts.size(); ++i)
+        out[i] = static_cast<char>(LowByte(DecimalOr<qint64>(parts.at(i), 0)));
     return out;
 }
 

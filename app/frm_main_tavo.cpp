@@ -43,10 +43,7 @@ QByteArray Tf_main::FormatProgramVersion(const QByteArray &data)
 
 quint32 Tf_main::TavowAddressNumber(const QString &text)
 {
-    qint64 v = 0;
-    if (!ParseDecimal(text, v) || v < 0 || v > 0xFFFFFFFFLL)
-        return 1;
-    return static_cast<quint32>(v);
+    return DecimalOr<quint32>(text, 1);
 }
 
 QByteArray Tf_main::BuildReadCommand(int start, int count)

@@ -1,43 +1,24 @@
 #include "config/AddressEdit.h"
 
+#include "net/DecimalText.h"
+
 #include <QFont>
 #include <QFontMetrics>
 #include <QStringList>
-
-#include <limits>
 
 namespace ardel {
 
 namespace {
 
+// A group is read as plain digits: the field lets nothing else into it, and a
+// sign or a hex prefix in a text from elsewhere must not turn into a valid
+// byte. An empty or unreadable group (a number too large for an int too)
+// counts as 256, so it fails.
 constexpr int kInvalidGroup = 256;
-
-// Digits only: the field lets nothing else into a group, and a sign or a hex
-// prefix in a text from elsewhere must not turn into a valid byte. A number
-// too large for an int is unreadable too.
-bool ReadDigits(QStringView text, int &value)
-{
-    if (text.isEmpty())
-        return false;
-    qint64 v = 0;
-    for (const QChar c : text) {
-        if (c < u'0' || c > u'9')
-            return false;
-        v = v * 10 + (c.unicode() - u'0');
-        if (v > std::numeric_limits<int>::max())
-            return false;
-    }
-    value = static_cast<int>(v);
-    return true;
-}
 
 int GroupValue(const QString &fieldText, qsizetype start)
 {
-    const QString group = RemoveSpaces(fieldText.mid(start, 3));
-    int value = 0;
-    if (!ReadDigits(group, value))
-        return kInvalidGroup;
-    return value;
+    return DigitsOr(RemoveSpaces(fieldText.mid(start, 3)), kInvalidGroup);
 }
 
 } // namespace
@@ -63,12 +44,8 @@ QByteArray AddressToBytes(const QString &dotted)
     QByteArray bytes;
     const QStringList parts = dotted.split(u'.');
     bytes.reserve(parts.size());
-    for (const QString &part : parts) {
-        int value = 0;
-        if (!ReadDigits(part, value))
-            value = 0;
-        bytes.append(static_cast<char>(value & 0xFF));
-    }
+    for (const QString &part : parts)
+        bytes.append(static_cast<char>(LowByte(DigitsOr(part, 0))));
     return bytes;
 }
 
@@ -84,7 +61,7 @@ QString AddressToFieldText(const QString &dotted)
             out += u'.';
         const QString part = parts.value(i);
         int value = 0;
-        if (part.size() <= 3 && ReadDigits(part, value))
+        if (part.size() <= 3 && ParseDigits(part, value))
             out += part.leftJustified(3, u' ');
         else
             out += QStringLiteral("   ");

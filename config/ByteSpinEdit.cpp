@@ -1,5 +1,7 @@
 #include "config/ByteSpinEdit.h"
 
+#include "net/DecimalText.h"
+
 #include <QLineEdit>
 
 namespace ardel {
@@ -15,16 +17,9 @@ ByteSpinEdit::ByteSpinEdit(QWidget *parent)
 
 quint8 ByteSpinEdit::ByteValue() const
 {
+    // Longer than the field allows is no number of this field either.
     const QString text = cleanText();
-    if (text.isEmpty() || text.size() > 3)
-        return 0;
-    int value = 0;
-    for (const QChar c : text) {
-        if (c < u'0' || c > u'9')
-            return 0;
-        value = value * 10 + (c.unicode() - u'0');
-    }
-    return static_cast<quint8>(value & 0xFF);
+    return text.size() <= 3 ? LowByte(DigitsOr(text, 0)) : 0;
 }
 
 void ByteSpinEdit::fixup(QString &input) const

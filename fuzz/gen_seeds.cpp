@@ -133,6 +133,18 @@ int main(int argc, char **argv)
         for (const char *t : texts)
             Seed("fuzz_text", Op(op, QByteArray(t)));
     Seed("fuzz_text", Op(0x81, QStringLiteral("/Kazán/őű/ŐŰ").toUtf8()));
+    // The decimal readers (ops 6 and 7): the edges of every rule.
+    const char *numbers[] = {"0", "+7", "-0", "007", "255", "256", "2147483647", "2147483648", "4294967296",
+                             "9223372036854775807", "9223372036854775808", "9999999999999999999",
+                             "99999999999999999999", "-9223372036854775808", " 1", "0x1F", "1.-2.+3.0255"};
+    for (std::uint8_t op = 6; op < 8; ++op) {
+        for (const char *t : texts)
+            Seed("fuzz_text", Op(op, QByteArray(t)));
+        for (const char *t : numbers)
+            Seed("fuzz_text", Op(op, QByteArray(t)));
+    }
+    // MacToHex of a piece of 19 nines once overflowed the decimal reader.
+    Seed("fuzz_text", Op(2, QByteArrayLiteral(".-0.-0.9999999999999999999.-0.-0")));
 
     // --- plain replies: X, V, set-IP and other commands, table operations
     const QByteArray disc = QByteArrayLiteral("A0.26.75.12.200.3/80/AB0IC/x/Tulajdonos/K\xe9sz\xfcl\xe9k");

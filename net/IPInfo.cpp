@@ -175,12 +175,8 @@ IPv4Bytes IPTextToBytes(const QString &text)
     const QStringList pieces = SplitText(text, QLatin1Char('.'));
     if (pieces.size() != 4)
         return out;
-    for (int i = 0; i < 4; ++i) {
-        qint64 v = 0;
-        if (!ParseDecimal(pieces.at(i), v) || v > 2147483647LL || v < -2147483648LL)
-            v = 0;
-        out[static_cast<size_t>(i)] = static_cast<quint8>(v & 0xFF);
-    }
+    for (int i = 0; i < 4; ++i)
+        out[static_cast<size_t>(i)] = LowByte(DecimalOr<qint32>(pieces.at(i), 0));
     return out;
 }
 

@@ -41,27 +41,4 @@ QString FromCp1250(const QByteArray &bytes)
     return dec.decode(bytes);
 }
 
-bool ParseDecimal(const QString &text, qint64 &value)
-{
-    if (text.isEmpty() || text.size() > 19)
-        return false;
-    qsizetype i = 0;
-    bool neg = false;
-    if (text.at(0) == QLatin1Char('-') || text.at(0) == QLatin1Char('+')) {
-        neg = text.at(0) == QLatin1Char('-');
-        i = 1;
-        if (text.size() == 1)
-            return false;
-    }
-    qint64 v = 0;
-    for (; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return false;
-        v = v * 10 + (c.unicode() - '0');
-    }
-    value = neg ? -v : v;
-    return true;
-}
-
 } // namespace ardel

@@ -5,6 +5,9 @@
 #include <QString>
 #include <QStringList>
 
+// Whoever reads texts here usually reads numbers in them too.
+#include "net/DecimalText.h"
+
 namespace ardel {
 
 // Splits text at every occurrence of sep. Empty pieces count: an empty text
@@ -15,9 +18,5 @@ QStringList SplitText(const QString &text, QChar sep);
 // Code page 1250 is what devices send and what the log and export files hold.
 QByteArray ToCp1250(const QString &text);
 QString FromCp1250(const QByteArray &bytes);
-
-// Decimal value of a text as the devices' tools read it: optional sign and
-// digits only; anything else (empty, letters, spaces, overflow) is invalid.
-bool ParseDecimal(const QString &text, qint64 &value);
 
 } // namespace ardel

@@ -51,24 +51,13 @@ const QString &ListEmptyText()
     return text;
 }
 
-// One address or MAC part: a decimal number from 0 to 255. A minus sign is
-// refused even in "-0": such a text is no address a device could have.
-bool ByteValue(const QString &piece, int &value)
-{
-    qint64 v = 0;
-    if (!ParseDecimal(piece, v) || v < 0 || v > 255 || piece.startsWith(QLatin1Char('-')))
-        return false;
-    value = static_cast<int>(v);
-    return true;
-}
-
 bool AllBytes(const QString &text, qsizetype pieces)
 {
     const QStringList parts = SplitText(text, QLatin1Char('.'));
     if (parts.size() != pieces)
         return false;
     int v = 0;
-    return std::all_of(parts.cbegin(), parts.cend(), [&v](const QString &p) { return ByteValue(p, v); });
+    return std::all_of(parts.cbegin(), parts.cend(), [&v](const QString &p) { return ParseUnsignedByte(p, v); });
 }
 
 // Sort key of an IP cell: the address as a number, or -1 for a cell that is
@@ -81,7 +70,7 @@ qint64 IpSortKey(const QString &text)
     qint64 key = 0;
     for (const QString &p : parts) {
         int v = 0;
-        if (!ByteValue(p, v))
+        if (!ParseUnsignedByte(p, v))
             return -1;
         key = key * 256 + v;
     }
@@ -126,7 +115,7 @@ QString MacToHex(const QString &text)
     hex.reserve(17);
     for (qsizetype i = 0; i < parts.size(); ++i) {
         int v = 0;
-        if (!ByteValue(parts.at(i), v))
+        if (!ParseUnsignedByte(parts.at(i), v))
             v = 0;
         if (i > 0)
             hex += QLatin1Char(':');

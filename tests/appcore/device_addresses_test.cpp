@@ -37,6 +37,17 @@ const AddressCase kAddressCases[] = {
     {"-1.2.3.4", false, false, ""},                           // negative
     {"-0.2.3.4", false, false, ""},
     {"99999999999999999999.1.2.3", false, false, ""},         // overflow
+    {"9999999999999999999.1.2.3", false, false, ""},          // 19 nines: too large, not wrapped
+    {"9223372036854775807.1.2.3", false, false, ""},          // the largest 64-bit number
+    {"+10.0.0.1", false, true, ""},                           // a plus sign is taken
+    {"010.000.0000000000000000001.1", false, true, ""},       // leading zeros up to 19 characters
+    {"00000000000000000001.0.0.1", false, false, ""},         // 20 characters
+    {"+1.2.3.4.5.006", true, false, "01:02:03:04:05:06"},
+    {"1.2.3.4.5.9999999999999999999", false, false, "01:02:03:04:05:00"},
+    {"1.2.3.4.5.99999999999999999999", false, false, "01:02:03:04:05:00"},
+    {"1.2.3.4.5.-9999999999999999999", false, false, "01:02:03:04:05:00"},
+    {"1.2.3.4.5.9223372036854775807", false, false, "01:02:03:04:05:00"},
+    {".-0.-0.9999999999999999999.-0.-0", false, false, "00:00:00:00:00:00"}, // once overflowed
 };
 
 TEST(DeviceAddresses, ValidatorsAndHexAgreeWithTheTable)

@@ -53,6 +53,11 @@ TEST(AddressToBytes, OneBytePerPart)
         {u"a.1..2", QByteArrayLiteral("\x00\x01\x00\x02")},      // unreadable parts give 0
         {u"-1.1.1.1", QByteArrayLiteral("\x00\x01\x01\x01")},
         {u"99999999999.1.1.1", QByteArrayLiteral("\x00\x01\x01\x01")}, // too large: unreadable
+        {u"2147483647.1.1.1", QByteArrayLiteral("\xFF\x01\x01\x01")},  // the largest int
+        {u"2147483648.1.1.1", QByteArrayLiteral("\x00\x01\x01\x01")},
+        {u"9999999999999999999.99999999999999999999.1.1", QByteArrayLiteral("\x00\x00\x01\x01")},
+        {u"00000000000000000000000300.1.1.1", QByteArrayLiteral("\x2C\x01\x01\x01")}, // zeros at any length
+        {u"+1.1 .1.1", QByteArrayLiteral("\x00\x00\x01\x01")},          // a sign or a space is unreadable
         {u"1.2", QByteArrayLiteral("\x01\x02")},
         {u"", QByteArray(1, '\0')},
     };
@@ -75,6 +80,7 @@ TEST(AddressToFieldText, LeftAlignedGroups)
         // Parts that cannot stand in a group leave it empty, so the field is invalid.
         {u"1000.1.1.1", u"   .1  .1  .1  "},
         {u"1.x.1.1", u"1  .   .1  .1  "},
+        {u"+1.-0.1.1", u"   .   .1  .1  "},
         {u"1.2.3", u"1  .2  .3  .   "},
     };
     for (const auto &c : cases) {

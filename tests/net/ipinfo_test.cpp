@@ -59,6 +59,16 @@ TEST(IPTextToBytes, FourPiecesKeepLowBitsAnythingElseIsZero)
         {"", "0.0.0.0"},
         {" 1.2.3.4", "0.2.3.4"},
         {"99999999999999999999.1.1.1", "0.1.1.1"},
+        {"9999999999999999999.1.1.1", "0.1.1.1"},   // 19 nines: unreadable, not wrapped
+        {"-9999999999999999999.1.1.1", "0.1.1.1"},
+        {"2147483647.1.1.1", "255.1.1.1"},          // the 32-bit range keeps its low bits
+        {"2147483648.1.1.1", "0.1.1.1"},            // beyond it the piece does not convert
+        {"-2147483647.1.1.1", "1.1.1.1"},
+        {"-2147483649.1.1.1", "0.1.1.1"},
+        {"+300.1.1.1", "44.1.1.1"},
+        {"0000000000000000300.1.1.1", "44.1.1.1"},  // 19 characters
+        {"00000000000000000300.1.1.1", "0.1.1.1"},  // 20 characters
+        {"1.2.3.4 ", "1.2.3.0"},
     };
     for (const auto &c : cases)
         EXPECT_EQ(bytesText(IPTextToBytes(QString::fromLatin1(c.text))), QString::fromLatin1(c.bytes)) << c.text;

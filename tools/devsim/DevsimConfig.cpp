@@ -1,5 +1,7 @@
 #include "tools/devsim/DevsimConfig.h"
 
+#include "net/DecimalText.h"
+
 #include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -188,22 +190,10 @@ bool readDevice(const QJsonObject &o, DeviceConfig &d, QString &error)
 
 bool ParseIPv4(const QString &text, std::uint32_t &ip)
 {
-    const QStringList parts = text.split(QLatin1Char('.'));
-    if (parts.size() != 4)
+    std::array<quint8, 4> b{};
+    if (!ParseDottedBytes(text, b))
         return false;
-    std::uint32_t v = 0;
-    for (const QString &p : parts) {
-        if (p.isEmpty() || p.size() > 3)
-            return false;
-        for (const QChar c : p)
-            if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-                return false;
-        const int n = p.toInt();
-        if (n > 255)
-            return false;
-        v = (v << 8) | std::uint32_t(n);
-    }
-    ip = v;
+    ip = (std::uint32_t(b[0]) << 24) | (std::uint32_t(b[1]) << 16) | (std::uint32_t(b[2]) << 8) | b[3];
     return true;
 }
 
@@ -214,24 +204,7 @@ QString IpToText(std::uint32_t ip)
 
 bool ParseMacText(const QString &text, Mac &mac)
 {
-    const QStringList parts = text.split(QLatin1Char('.'));
-    if (parts.size() != 6)
-        return false;
-    Mac m{};
-    for (int i = 0; i < 6; ++i) {
-        const QString &p = parts.at(i);
-        if (p.isEmpty() || p.size() > 3)
-            return false;
-        for (const QChar c : p)
-            if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-                return false;
-        const int n = p.toInt();
-        if (n > 255)
-            return false;
-        m[std::size_t(i)] = std::uint8_t(n);
-    }
-    mac = m;
-    return true;
+    return ParseDottedBytes(text, mac);
 }
 
 QString MacToText(const Mac &mac)
