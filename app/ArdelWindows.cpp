@@ -6,7 +6,14 @@
 #include "config/frm_settings.h"
 #include "net/ui/frm_netparam.h"
 
+#include <QApplication>
+
 namespace ardel {
+
+void SetApplicationTitle()
+{
+    QApplication::setApplicationName(QStringLiteral("Ardel"));
+}
 
 TArdelWindows::TArdelWindows()
 {

@@ -8,6 +8,12 @@
 
 namespace ardel {
 
+// The application title "Ardel" (task bar, WM_CLASS). Set as the application
+// name only: Qt appends a display name to every window title that does not end
+// in it ("IP cím beállítása — Ardel"), and the captions must reach the window
+// system exactly as the windows give them.
+void SetApplicationTitle();
+
 struct TArdelWindows {
     TArdelWindows();
     ~TArdelWindows();

@@ -373,7 +373,12 @@ void Tf_main::FormShow()
             m_comms->SetTemplateCheckBox(m_dialogs.f_netparam->TemplateGeometry());
         }
         m_comms->SetOnMessage([this](const QString &text) { WriteMessage(text); });
-        m_comms->ReadConnections();
+        try {
+            m_comms->ReadConnections();
+        } catch (const EOSError &e) {
+            // No connection to offer: start-up goes on with none open.
+            WriteMessage(e.Message());
+        }
         m_comms->BuildCheckBoxes();
         m_comms->SetOnUDPRead([this](const QByteArray &data, const QString &peer, quint16 port) {
             IdUDPServer1UDPRead(data, peer, port);
@@ -520,8 +525,14 @@ QStringList Tf_main::MemoLines() const
 
 void Tf_main::ListOwnAddresses()
 {
-    const TIPInfo info;
-    ardel::ListOwnAddresses(info, HostAddresses, [this](const QString &t) { WriteMessage(t); }, Own);
+    try {
+        const TIPInfo info;
+        ardel::ListOwnAddresses(info, HostAddresses, [this](const QString &t) { WriteMessage(t); }, Own);
+    } catch (const EOSError &e) {
+        // The report ends here; the own subnet stays 0.0.0.0/0.0.0.0, so every
+        // device counts as local.
+        WriteMessage(e.Message());
+    }
 }
 
 bool Tf_main::IsInOwnSubnet(const QString &ip) const

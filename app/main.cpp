@@ -5,8 +5,7 @@
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Ardel"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Ardel"));
+    ardel::SetApplicationTitle();
     ardel::TArdelWindows windows;
     windows.f_main->show();
     return QApplication::exec();

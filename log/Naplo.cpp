@@ -28,6 +28,9 @@ constexpr size_t kCopyChunk = 65536;
 // looking at it on every line would cost as much as the append itself.
 constexpr quint32 kCheckEveryMs = 1000;
 constexpr size_t kSinceCheckLimit = 64 * 1024;
+// After a failed cut the next try waits for another half of the limit to be
+// written or for this long, whichever comes first.
+constexpr quint32 kCutRetryMs = 60000;
 
 void Put2(char *p, int v)
 {
@@ -350,6 +353,8 @@ bool TNaplo::AppendLine(const QByteArray &bytes)
     if (m_fd < 0 || !Append(bytes.constData(), size_t(bytes.size())))
         return false;
     m_size += bytes.size();
+    if (m_cutFailed)
+        m_sinceCutFailed += bytes.size();
     m_sinceCheck.append(bytes.constData(), size_t(bytes.size()));
     if (m_sinceCheck.size() >= kSinceCheckLimit)
         CheckFile();
@@ -433,13 +438,31 @@ void TNaplo::FileStep(QString &msg, bool toDB)
         if (m_autoScrollMemo)
             m_memo->ScrollCaretIntoView();
     }
-    if (m_size > qint64(m_logLimit)) {
-        // The count kept here may be off when someone else truncated the file:
-        // the file's own size decides.
-        CheckFile();
-        if (m_fd >= 0 && m_size > qint64(m_logLimit))
-            Cut();
+    if (m_size <= qint64(m_logLimit)) {
+        m_cutFailed = false;
+        return;
     }
+    if (!CutDue())
+        return;
+    // The count kept here may be off when someone else truncated the file:
+    // the file's own size decides.
+    CheckFile();
+    if (m_fd < 0 || m_size <= qint64(m_logLimit))
+        return;
+    if (Cut()) {
+        m_cutFailed = false;
+    } else {
+        // The lines stay in the uncut file; logging goes on.
+        m_cutFailed = true;
+        m_cutFailedTick = m_clock->Tick();
+        m_sinceCutFailed = 0;
+    }
+}
+
+bool TNaplo::CutDue() const
+{
+    return !m_cutFailed || m_sinceCutFailed >= qint64(m_logLimit / 2)
+           || m_clock->Tick() - m_cutFailedTick >= kCutRetryMs;
 }
 
 bool TNaplo::CopyTail(int from, off_t position, int to)
@@ -463,8 +486,8 @@ bool TNaplo::CopyTail(int from, off_t position, int to)
 
 // Keeps the last LogLimit div 2 bytes. The tail goes to "<log>.tmp", which then
 // replaces the log in one rename: at no moment is the log missing, and a cut
-// that fails halfway leaves the log as it was.
-void TNaplo::Cut()
+// that fails halfway leaves the log as it was. False when the log was not cut.
+bool TNaplo::Cut()
 {
     const QByteArray path = m_openPath;
     const off_t keep = off_t(m_logLimit / 2);
@@ -474,16 +497,21 @@ void TNaplo::Cut()
     m_sinceCheck.clear();
     const int in = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (in < 0)
-        return; // the next write opens the file again and cuts then
+        return false; // the next write opens the file again
 
     // Logging is off during the cut and on again afterwards, whether the cut
-    // worked or not; the next write retries a failed cut.
+    // worked or not; a failed cut is tried again later (CutDue).
     m_logging = false;
     const auto restore = qScopeGuard([this] { m_logging = true; });
     const auto closeIn = qScopeGuard([in] { ::close(in); });
 
     struct stat st {};
-    if (::fstat(in, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > keep) {
+    bool done = false;
+    if (::fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
+        // not a log file to cut
+    } else if (st.st_size <= keep) {
+        done = true; // someone else made it small
+    } else {
         const QByteArray tmp = path + QByteArrayLiteral(".tmp");
         ::unlink(tmp.constData());
         const int out = ::open(tmp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
@@ -491,11 +519,13 @@ void TNaplo::Cut()
             (void)::fchmod(out, st.st_mode & 07777);
             bool copied = CopyTail(in, st.st_size - keep, out) && ::fsync(out) == 0;
             copied = ::close(out) == 0 && copied;
-            if (!copied || ::rename(tmp.constData(), path.constData()) != 0)
+            done = copied && ::rename(tmp.constData(), path.constData()) == 0;
+            if (!done)
                 ::unlink(tmp.constData());
         }
     }
     OpenPath(path);
+    return done;
 }
 
 void TNaplo::WriteToDB(const QString &text, const QString &owner, qint32 level)

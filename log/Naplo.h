@@ -96,7 +96,8 @@ private:
     const QByteArray &Encode(const QString &line);
     bool Append(const char *data, size_t size);
     bool AppendLine(const QByteArray &bytes);
-    void Cut();
+    bool CutDue() const;
+    bool Cut();
     bool CopyTail(int from, off_t position, int to);
 
     std::shared_ptr<TNaploClock> m_clock;
@@ -125,6 +126,12 @@ private:
     // the file is closed, lines still owed to the log after such a deletion.
     std::string m_sinceCheck; // keeps its capacity when cleared
     QByteArray m_bytes;        // the line in code page 1250
+
+    // A cut that failed (no room for the tail, directory not writable) is not
+    // tried on every line: each try copies up to half the limit again.
+    bool m_cutFailed = false;
+    quint32 m_cutFailedTick = 0;  // when the last try failed
+    qint64 m_sinceCutFailed = 0;  // bytes appended since then
 
     quint32 m_syncTick = 0;
     qint64 m_syncMs = 0;       // SyncTime, as milliseconds since 1970 UTC

@@ -8,8 +8,10 @@
 #include <QNetworkInterface>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
+#include <ifaddrs.h>
 #include <linux/ethtool.h>
 #include <linux/sockios.h>
 #include <net/if.h>
@@ -40,6 +42,14 @@ TAdapter::TAdapter(const TAdapterRecord &r)
 {
     if (!IPAddresses.empty())
         CurrentIPAddress = IPAddresses.front();
+}
+
+EOSError::EOSError(int code, const QString &text)
+    : std::runtime_error((code ? QStringLiteral("Hálózati adapter hiba: %1 (hibakód: %2)").arg(text).arg(code)
+                               : QStringLiteral("Hálózati adapter hiba: %1").arg(text))
+                             .toStdString()),
+      m_code(code)
+{
 }
 
 namespace {
@@ -99,6 +109,15 @@ void SetAdapterProvider(TAdapterProvider p)
 
 std::vector<TAdapterRecord> PlatformAdapters()
 {
+    // QNetworkInterface answers a failed listing with an empty list; the
+    // kernel's own answer tells a failure from "nothing there" and why.
+    ifaddrs *probe = nullptr;
+    if (::getifaddrs(&probe) != 0) {
+        const int code = errno;
+        throw EOSError(code, QString::fromLocal8Bit(std::strerror(code)));
+    }
+    ::freeifaddrs(probe);
+
     QList<QNetworkInterface> all = QNetworkInterface::allInterfaces();
     std::stable_sort(all.begin(), all.end(), [](const QNetworkInterface &a, const QNetworkInterface &b) {
         return a.index() < b.index();
@@ -128,7 +147,11 @@ std::vector<TAdapterRecord> PlatformAdapters()
     return out;
 }
 
-TIPInfo::TIPInfo() : TIPInfo(provider() ? provider()() : PlatformAdapters()) {}
+TIPInfo::TIPInfo() : TIPInfo(provider() ? provider()() : PlatformAdapters())
+{
+    if (Adapters.empty())
+        throw EOSError(0, QStringLiteral("nincs IPv4 címmel rendelkező hálózati adapter"));
+}
 
 TIPInfo::TIPInfo(const std::vector<TAdapterRecord> &records)
 {
@@ -166,7 +189,11 @@ QStringList HostAddressesOf(const TIPInfo &info)
 
 QStringList GetHostAddresses()
 {
-    return HostAddressesOf(TIPInfo());
+    try {
+        return HostAddressesOf(TIPInfo());
+    } catch (const EOSError &) {
+        return {};
+    }
 }
 
 IPv4Bytes IPTextToBytes(const QString &text)

@@ -9,6 +9,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <stdexcept>
 #include <vector>
 
 namespace ardel {
@@ -63,10 +64,25 @@ public:
     int IPAddressCount() const { return static_cast<int>(IPAddresses.size()); }
 };
 
+// A snapshot that could not be taken: the platform's error code (0 when the
+// platform gave none, as for "no adapter with an IPv4 address") and the whole
+// report line in what().
+class EOSError : public std::runtime_error {
+public:
+    EOSError(int code, const QString &text);
+    int Code() const { return m_code; }
+    QString Message() const { return QString::fromUtf8(what()); }
+
+private:
+    int m_code;
+};
+
 // Where snapshots come from. The default reads the kernel's interface list;
-// tests install their own to play adapters that come and go.
+// tests install their own to play adapters that come and go (or throw
+// EOSError to play a listing that fails).
 using TAdapterProvider = std::function<std::vector<TAdapterRecord>()>;
 void SetAdapterProvider(TAdapterProvider provider); // empty restores the platform's
+// Throws EOSError with errno when the kernel's list cannot be read.
 std::vector<TAdapterRecord> PlatformAdapters();
 
 // A snapshot of the adapters, taken when constructed. Loopback and adapters
@@ -74,6 +90,8 @@ std::vector<TAdapterRecord> PlatformAdapters();
 // would mean 0.0.0.0 and take port 1010 from every other endpoint.
 class TIPInfo {
 public:
+    // The platform's snapshot. Throws EOSError when the list cannot be read or
+    // holds no adapter with an IPv4 address; never a partial or empty snapshot.
     TIPInfo();
     explicit TIPInfo(const std::vector<TAdapterRecord> &records);
 
@@ -86,7 +104,8 @@ QString BytesToMACText(const QByteArray &bytes, int count);
 
 // The host's own IPv4 addresses: those of the up, non-loopback adapters in
 // adapter order. The resolver on Debian answers the host name with 127.0.1.1,
-// which would make every device look local.
+// which would make every device look local. Empty, without a report, when
+// there is no such address: the adapter report says why.
 QStringList GetHostAddresses();
 QStringList HostAddressesOf(const TIPInfo &info);
 

@@ -10,7 +10,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libspdlog-dev
   clang libclang-rt-14-dev
   iproute2 procps psmisc libcap2-bin
-  xvfb xauth imagemagick fonts-liberation fonts-dejavu-core
+  xvfb xauth x11-utils imagemagick fonts-liberation fonts-dejavu-core
   python3
 )
 missing=()

@@ -17,7 +17,19 @@
 #include <QRegularExpression>
 #include <QTableView>
 #include <QTest>
+#include <QScopeGuard>
+#include <QStringEncoder>
 #include <QTimer>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <net/if.h>
+#include <sched.h>
+#include <sys/ioctl.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 using namespace ardel;
 
@@ -423,4 +435,99 @@ TEST_F(AppTest, EchoesThroughASecondEndpointAreDroppedOncePerCopy)
     };
     for (const auto &s : steps)
         EXPECT_EQ(m->IsEchoFromAnotherEndpoint(s.peer, s.data, s.local), s.echo) << s.what;
+}
+
+// ------------------------------------------------ no usable adapter
+
+namespace {
+
+const QString kNoAdapter = QStringLiteral("Hálózati adapter hiba: nincs IPv4 címmel rendelkező hálózati adapter");
+
+QByteArray cp1250(const QString &text)
+{
+    QStringEncoder enc("windows-1250");
+    return enc.encode(text);
+}
+
+// The main thread in a network namespace of its own that has nothing but a
+// loopback (up, 127.0.0.1), for the test; it goes back afterwards.
+class NoAdapterTest : public AppTest {
+protected:
+    void SetUp() override
+    {
+        AppTest::SetUp();
+        home = ::open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC);
+        ASSERT_GE(home, 0);
+        ASSERT_EQ(::unshare(CLONE_NEWNET), 0) << std::strerror(errno);
+        const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        ASSERT_GE(fd, 0);
+        ifreq req{};
+        std::strcpy(req.ifr_name, "lo");
+        EXPECT_EQ(::ioctl(fd, SIOCGIFFLAGS, &req), 0);
+        req.ifr_flags |= IFF_UP;
+        EXPECT_EQ(::ioctl(fd, SIOCSIFFLAGS, &req), 0);
+        ::close(fd);
+    }
+    void TearDown() override
+    {
+        AppTest::TearDown(); // the windows' sockets belong to the namespace
+        if (home >= 0) {
+            EXPECT_EQ(::setns(home, CLONE_NEWNET), 0);
+            ::close(home);
+        }
+    }
+    int home = -1;
+};
+
+} // namespace
+
+TEST_F(NoAdapterTest, StartUpReportsItAndGoesOnWithoutEndpoints)
+{
+    showAndWaitIdle(5000);
+    Tf_main *m = main();
+    const QStringList memo = memoTexts();
+    ASSERT_GE(memo.size(), 2);
+    EXPECT_EQ(memo[0], QStringLiteral("Saját IP címek"));
+    EXPECT_EQ(memo[1], kNoAdapter) << "no host address, and the adapter report ends with the error";
+    EXPECT_EQ(memo.count(kNoAdapter), 2) << "the adapter report and the connection list each fail\n"
+                                         << memo.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(logBytes().count(cp1250(kNoAdapter)), 2);
+    EXPECT_EQ(m->StatusPanel(1), QStringLiteral("IP: "));
+    EXPECT_EQ(m->StatusPanel(2), QStringLiteral("Maszk: "));
+    EXPECT_EQ(m->StatusPanel(3), QStringLiteral("Hálózati csatlakozások: 0"));
+    ASSERT_NE(m->Comms(), nullptr);
+    EXPECT_EQ(m->Comms()->ServerCount(), 0);
+    EXPECT_TRUE(m->IsInOwnSubnet(QStringLiteral("192.168.1.1"))) << "no own subnet: every device counts as local";
+
+    // The window stays usable: another refresh runs and ends.
+    m->bbtn_refresh->click();
+    EXPECT_TRUE(waitIdle(5000));
+}
+
+// The kernel refuses the listing (no descriptor left for its netlink socket):
+// the report carries the error code.
+TEST_F(AppTest, AnAdapterListingThatFailsIsReportedWithItsErrorCode)
+{
+    SetAdapterProvider([] {
+        rlimit old{};
+        ::getrlimit(RLIMIT_NOFILE, &old);
+        const int lowest = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+        ::close(lowest);
+        rlimit tight = old;
+        tight.rlim_cur = rlim_t(lowest);
+        ::setrlimit(RLIMIT_NOFILE, &tight);
+        const auto restore = qScopeGuard([&] { ::setrlimit(RLIMIT_NOFILE, &old); });
+        return PlatformAdapters();
+    });
+    const auto reset = qScopeGuard([] { SetAdapterProvider({}); });
+    create();
+    const QString error = QStringLiteral("Hálózati adapter hiba: %1 (hibakód: %2)")
+                              .arg(QString::fromLocal8Bit(std::strerror(EMFILE)))
+                              .arg(EMFILE);
+    const QStringList memo = memoTexts();
+    ASSERT_EQ(memo.size(), 2) << memo.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(memo[0], QStringLiteral("Saját IP címek"));
+    EXPECT_EQ(memo[1], error);
+    EXPECT_TRUE(logBytes().contains(cp1250(error)));
+    EXPECT_EQ(main()->StatusPanel(1), QStringLiteral("IP: "));
 }

@@ -1,7 +1,20 @@
 #include "net/IPInfo.h"
 #include "net/TextUtil.h"
 
+#include <QScopeGuard>
+
 #include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <net/if.h>
+#include <sched.h>
+#include <sys/ioctl.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
 
 using namespace ardel;
 
@@ -219,4 +232,105 @@ TEST(Cp1250, RoundTripsHungarianTexts)
     const QByteArray bytes = ToCp1250(text);
     EXPECT_EQ(bytes, QByteArray("Kommunik\xE1" "ci\xF3 \xF5\xFB \xD5\xDB"));
     EXPECT_EQ(FromCp1250(bytes), text);
+}
+
+// ------------------------------------------------ snapshots that cannot be taken
+
+namespace {
+
+struct Failure {
+    bool thrown = false;
+    int code = -1;
+    QString message;
+};
+
+Failure snapshotFailure()
+{
+    Failure f;
+    try {
+        const TIPInfo info;
+    } catch (const EOSError &e) {
+        f.thrown = true;
+        f.code = e.Code();
+        f.message = e.Message();
+    }
+    return f;
+}
+
+// The kernel refuses the listing: no descriptor is left for its netlink socket.
+std::vector<TAdapterRecord> platformAdaptersWithoutDescriptors()
+{
+    rlimit old{};
+    EXPECT_EQ(::getrlimit(RLIMIT_NOFILE, &old), 0);
+    const int lowest = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    ::close(lowest);
+    rlimit tight = old;
+    tight.rlim_cur = rlim_t(lowest);
+    EXPECT_EQ(::setrlimit(RLIMIT_NOFILE, &tight), 0);
+    const auto restore = qScopeGuard([&] { ::setrlimit(RLIMIT_NOFILE, &old); });
+    return PlatformAdapters();
+}
+
+} // namespace
+
+TEST(TIPInfo, FailsWithThePlatformsErrorCodeNeverWithAnEmptyOrPartialSnapshot)
+{
+    const QString noAdapter = QStringLiteral("Hálózati adapter hiba: nincs IPv4 címmel rendelkező hálózati adapter");
+    const QString refused = QStringLiteral("Hálózati adapter hiba: %1 (hibakód: %2)")
+                                .arg(QString::fromLocal8Bit(std::strerror(EMFILE)))
+                                .arg(EMFILE);
+    const struct {
+        const char *what;
+        TAdapterProvider provider;
+        int code;
+        QString message;
+    } cases[] = {
+        {"listing refused", platformAdaptersWithoutDescriptors, EMFILE, refused},
+        {"no adapter", [] { return std::vector<TAdapterRecord>{}; }, 0, noAdapter},
+        {"adapters without an IPv4 address",
+         [] { return std::vector<TAdapterRecord>{adapter(QStringLiteral("eth0"), {}), adapter(QStringLiteral("wlan0"), {})}; }, 0,
+         noAdapter},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        SetAdapterProvider(c.provider);
+        const Failure f = snapshotFailure();
+        EXPECT_TRUE(f.thrown);
+        EXPECT_EQ(f.code, c.code);
+        EXPECT_EQ(f.message, c.message);
+        // The host addresses come from the same list: none, and no error for them.
+        EXPECT_EQ(GetHostAddresses(), QStringList());
+    }
+    SetAdapterProvider({});
+    EXPECT_FALSE(snapshotFailure().thrown) << "the test LAN's own adapters";
+}
+
+// A namespace with nothing but a loopback that is up (127.0.0.1): the thread
+// that enters it takes the snapshot there.
+TEST(TIPInfo, OnlyALoopbackCountsAsNoAdapter)
+{
+    Failure f;
+    QStringList hosts{QStringLiteral("not run")};
+    QString why;
+    std::thread t([&] {
+        if (::unshare(CLONE_NEWNET) != 0) {
+            why = QStringLiteral("unshare(CLONE_NEWNET): ") + QString::fromLocal8Bit(std::strerror(errno));
+            return;
+        }
+        const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        ifreq req{};
+        std::strcpy(req.ifr_name, "lo");
+        if (fd < 0 || ::ioctl(fd, SIOCGIFFLAGS, &req) != 0 || (req.ifr_flags |= IFF_UP, ::ioctl(fd, SIOCSIFFLAGS, &req)) != 0)
+            why = QStringLiteral("loopback up: ") + QString::fromLocal8Bit(std::strerror(errno));
+        if (fd >= 0)
+            ::close(fd);
+        f = snapshotFailure();
+        hosts = GetHostAddresses();
+    });
+    t.join();
+    ASSERT_TRUE(why.isEmpty()) << why.toStdString();
+    EXPECT_TRUE(f.thrown);
+    EXPECT_EQ(f.code, 0);
+    EXPECT_EQ(f.message, QStringLiteral("Hálózati adapter hiba: nincs IPv4 címmel rendelkező hálózati adapter"));
+    EXPECT_EQ(hosts, QStringList());
 }
