@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # End-to-end benchmarks of Ardel on the private virtual LAN: builds the
-# benchmark programs (RelWithDebInfo) and runs them inside scripts/netns-run.sh,
+# benchmark programs (preset "bench", RelWithDebInfo) and runs them inside scripts/netns-run.sh,
 # printing their figures. Not part of .ci/run: the figures depend on the
 # machine's load, which the script prints beside them.
 #
@@ -8,27 +8,24 @@
 #   what: small big tavo startup startup-xvfb (default: all of them)
 #   REPEAT=N runs every benchmark N times (default 2).
 set -euo pipefail
-here="$(cd "$(dirname "$0")" && pwd)"
-build="${1:-$here/../build-bench}"
+. "$(dirname "$0")/lib.sh"
+build="${1:-$ARDEL_ROOT/build-bench}"
 shift || true
 what=("$@")
 [ ${#what[@]} -gt 0 ] || what=(small big tavo startup startup-xvfb)
 repeat="${REPEAT:-2}"
 
 if [ -z "${ARDEL_DEV_NS:-}" ]; then
-  cmake -S "$here/.." -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-  cmake --build "$build" --target bench_refresh bench_bare_window ardel ardel-devsim -j2
-  exec "$here/netns-run.sh" -- "$0" "$build" "${what[@]}"
+  ardel_configure bench "$build"
+  ardel_build "$build" bench_refresh bench_bare_window ardel ardel-devsim
+  exec "$ARDEL_ROOT/scripts/netns-run.sh" -- "$0" "$build" "${what[@]}"
 fi
 
 build="$(cd "$build" && pwd)"
 bench="$build/bench/bench_refresh"
 export ARDEL_DEVSIM="$build/tools/devsim/ardel-devsim"
 export QT_QPA_PLATFORM=offscreen
-XDG_RUNTIME_DIR="$(mktemp -d)"
-chmod 700 "$XDG_RUNTIME_DIR"
-export XDG_RUNTIME_DIR
-trap 'rm -rf "$XDG_RUNTIME_DIR"' EXIT
+ardel_runtime_dir
 
 echo "# $(date -Is)  $(nproc) cores  load $(cut -d' ' -f1-3 /proc/loadavg)  build $(grep -m1 CMAKE_BUILD_TYPE: "$build/CMakeCache.txt" | cut -d= -f2)"
 # Qt's harmless offscreen warnings would drown the figures.

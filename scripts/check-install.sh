@@ -3,20 +3,20 @@
 # user (nobody) inside the private virtual LAN: with the capability it opens
 # its endpoints on port 1010, without it the bind is refused at step mark 6.
 set -euo pipefail
-cd "$(dirname "$0")/.."
-[ "$(id -u)" = 0 ] || exec sudo -E "$0" "$@"
-stage=$(mktemp -d /tmp/ardel-stage.XXXXXX)
-work=$(mktemp -d /tmp/ardel-user.XXXXXX)
-trap 'rm -rf "$stage" "$work"' EXIT
+. "$(dirname "$0")/lib.sh"
+ardel_as_root "$@"
+cd "$ARDEL_ROOT"
+ardel_tempdir stage ardel-stage.XXXXXX
+ardel_tempdir work ardel-user.XXXXXX
 chmod 755 "$stage"; chmod 777 "$work"
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build --target ardel ardel-devsim -j"$(nproc)" >/dev/null
+ardel_configure default
+ardel_build build ardel ardel-devsim >/dev/null
 DESTDIR="$stage" cmake --install build --prefix /usr
 echo "installed files:"; (cd "$stage" && find . -type f | sort)
 echo "capabilities: $(getcap "$stage/usr/bin/ardel")"
 run_as_nobody() {
   rm -f "$work/Ardel.log"
-  (cd "$work" && scripts_dir="$PWD" "$OLDPWD/scripts/netns-run.sh" -- setpriv --reuid 65534 --regid 65534 --clear-groups \
+  (cd "$work" && "$ARDEL_ROOT/scripts/netns-run.sh" -- setpriv --reuid 65534 --regid 65534 --clear-groups \
     env QT_QPA_PLATFORM=offscreen HOME="$work" timeout 3 "$1" >/dev/null 2>&1 || true)
   iconv -f cp1250 -t utf-8 "$work/Ardel.log" | grep -E "Local address|Hálózat indítási hiba" || true
 }

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets (clang, ASan + UBSan) in build-fuzz and runs
+# Builds the libFuzzer targets (clang, ASan + UBSan; preset "fuzz") in build-fuzz and runs
 # each for the given time, one after the other on one core. Fails on any
 # crash, sanitizer report, leak, timeout or failed check.
 #
@@ -9,7 +9,7 @@
 #                           fuzz_tavo_packet fuzz_tcp_stream (default: all)
 #
 # Environment: ARDEL_FUZZ_DIR (default build-fuzz), ARDEL_JOBS (build jobs,
-# default 2).
+# default: every core).
 #
 # Each target starts from its committed seeds (fuzz/corpus/<target>) plus
 # what earlier runs found (<build>/fuzz-corpus/<target>, kept between runs).
@@ -17,11 +17,10 @@
 #   <build>/fuzz/<target> <file>            (fuzz_tavo_packet: inside
 #   scripts/netns-run.sh -- ..., as below)
 set -euo pipefail
-cd "$(dirname "$0")/.."
-if [ "$(id -u)" != 0 ]; then
-  exec sudo -E "$0" "$@"
-fi
-root="$PWD"
+. "$(dirname "$0")/lib.sh"
+ardel_as_root "$@"
+cd "$ARDEL_ROOT"
+root="$ARDEL_ROOT"
 secs="${1:-60}"
 shift || true
 case "$secs" in (*[!0-9]*|'') echo "usage: $0 [seconds-per-target] [target...]" >&2; exit 2 ;; esac
@@ -29,20 +28,16 @@ all=(fuzz_tavo_codec fuzz_text fuzz_plain_reply fuzz_tavo_packet fuzz_tcp_stream
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=("${all[@]}")
 dir="${ARDEL_FUZZ_DIR:-build-fuzz}"
-jobs="${ARDEL_JOBS:-2}"
 
 # clang, compiler-rt (libFuzzer) and the rest, when missing.
 scripts/setup.sh
-cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
-  -DARDEL_BUILD_FUZZ=ON -DARDEL_BUILD_TESTS=OFF -DARDEL_BUILD_BENCH=OFF >/dev/null
-cmake --build "$dir" --target "${targets[@]}" -j"$jobs"
+ardel_configure fuzz "$dir"
+ardel_build "$dir" "${targets[@]}"
 
-export ASAN_OPTIONS="detect_leaks=1:halt_on_error=1:abort_on_error=0:detect_stack_use_after_return=1"
-export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
-export LSAN_OPTIONS="suppressions=$root/fuzz/lsan.supp:print_suppressions=0"
+# Reports go to each target's log, where the checks below look for them.
+ardel_sanitizer_env
 export QT_QPA_PLATFORM=offscreen
-export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-/tmp/ardel-fuzz-xdg}"
-mkdir -p -m 0700 "$XDG_RUNTIME_DIR"
+ardel_runtime_dir
 
 failed=()
 summary=()

@@ -7,7 +7,8 @@
 # runs under Xvfb, waits for the first refresh and a TAVOW refresh, saves a
 # screenshot and the exported table, and prints the table.
 set -euo pipefail
-root="$(cd "$(dirname "$0")/.." && pwd)"
+. "$(dirname "$0")/lib.sh"
+root="$ARDEL_ROOT"
 
 usage() {
   cat <<'TXT'
@@ -43,16 +44,14 @@ while [ $# -gt 0 ]; do
   esac
 done
 
-if [ "$(id -u)" != 0 ]; then
-  exec sudo -E "$0" "${orig_args[@]}"
-fi
+ardel_as_root "${orig_args[@]}"
 
 # Paths given as options are taken from where the command was typed.
 cd "$root"
 scripts/setup.sh
 # Only what the demo runs; scripts/test.sh builds everything.
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build --target ardel ardel-devsim ardel-shot -j"$(nproc)"
+ardel_configure default
+ardel_build build ardel ardel-devsim ardel-shot
 mkdir -p "$out"
 
 if [ "$lan" = 1 ]; then
@@ -67,15 +66,13 @@ set -euo pipefail
 cd "$OUT"
 ip netns exec "$ARDEL_DEV_NS" "$ROOT/build/tools/devsim/ardel-devsim" --config "$DEVICES" --journal "$OUT/devsim-journal.jsonl" > "$OUT/devsim.out" 2>&1 &
 sim=$!
-# Qt wants a private runtime directory; a root shell has none.
-xdg="$(mktemp -d /tmp/ardel-xdg.XXXXXX)"
-trap 'kill $sim 2>/dev/null || true; wait $sim 2>/dev/null || true; rm -rf "$xdg"' EXIT
+trap 'kill $sim 2>/dev/null || true; wait $sim 2>/dev/null || true' EXIT
 for _ in $(seq 100); do grep -q ready "$OUT/devsim.out" 2>/dev/null && break; sleep 0.1; done
 grep -q ready "$OUT/devsim.out" || { echo "the device emulator did not start:"; cat "$OUT/devsim.out"; exit 1; }
 if [ "$HEADLESS" = 0 ] && [ -n "${DISPLAY:-}" ]; then
   "$ROOT/build/app/ardel"
 else
-  XDG_RUNTIME_DIR="$xdg" xvfb-run -a -s "-screen 0 1280x800x24" "$ROOT/build/tools/shot/ardel-shot" --tavo $DIALOGS --out "$OUT"
+  XDG_RUNTIME_DIR="$XDG" xvfb-run -a -s "-screen 0 1280x800x24" "$ROOT/build/tools/shot/ardel-shot" --tavo $DIALOGS --out "$OUT"
   echo
   echo "Screenshots: $OUT/main-refresh.png (after Frissítés), $OUT/main-tavo.png (after Tavow frissítés)"
   echo "Exports:     $OUT/table-refresh.csv, $OUT/table-tavo.csv"
@@ -83,6 +80,8 @@ else
 fi
 INNER
 )
-OUT="$out" ROOT="$root" DEVICES="$devices" HEADLESS="$headless" DIALOGS="$dialogs" \
-  scripts/netns-run.sh --name "ardel-demo" -- env OUT="$out" ROOT="$root" DEVICES="$devices" HEADLESS="$headless" DIALOGS="$dialogs" \
-  DISPLAY="${DISPLAY:-}" XAUTHORITY="${XAUTHORITY:-}" bash -c "$inner"
+# Qt wants a private runtime directory; a root shell has none.
+ardel_tempdir xdg ardel-xdg.XXXXXX
+chmod 700 "$xdg"
+scripts/netns-run.sh --name "ardel-demo" -- env OUT="$out" ROOT="$root" DEVICES="$devices" HEADLESS="$headless" DIALOGS="$dialogs" \
+  XDG="$xdg" DISPLAY="${DISPLAY:-}" XAUTHORITY="${XAUTHORITY:-}" bash -c "$inner"

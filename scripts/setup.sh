@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# Installs everything Ardel needs on a fresh Debian 12 machine.
+# Installs everything Ardel needs on a fresh Debian 12 machine:
+#   scripts/setup.sh [more packages...]
 set -euo pipefail
-if [ "$(id -u)" != 0 ]; then
-  exec sudo -E "$0" "$@"
-fi
+. "$(dirname "$0")/lib.sh"
+ardel_as_root "$@"
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libqt6sql6-sqlite qt6-qpa-plugins
@@ -12,6 +12,7 @@ packages=(
   iproute2 procps psmisc libcap2-bin
   xvfb xauth x11-utils imagemagick fonts-liberation fonts-dejavu-core
   python3
+  "$@"
 )
 missing=()
 for p in "${packages[@]}"; do

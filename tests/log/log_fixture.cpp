@@ -77,8 +77,14 @@ void LogDirTest::TearDown()
 QString EnterPrivateMountNamespace()
 {
     static QString result = [] {
-        if (::unshare(CLONE_NEWNS) != 0)
-            return QStringLiteral("unshare(CLONE_NEWNS): %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
+        if (::unshare(CLONE_NEWNS) != 0) {
+            const int err = errno;
+            // The usual case of a normal user: say so instead of a bare errno.
+            if (err == EPERM)
+                return QStringLiteral("a private mount namespace needs root (unshare(CLONE_NEWNS): %1)")
+                    .arg(QString::fromLocal8Bit(std::strerror(err)));
+            return QStringLiteral("unshare(CLONE_NEWNS): %1").arg(QString::fromLocal8Bit(std::strerror(err)));
+        }
         if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
             return QStringLiteral("make-rprivate: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
         return QString();

@@ -1,12 +1,15 @@
 // ardel-devsim: plays the maker's devices on a private test LAN.
 //   ardel-devsim --config FILE [--journal FILE] [--generate N [--base IP] [--tavo-share F]]
+//                [--allow-host-netns]; --help lists the options.
 // Prints "ready" once every socket is bound, runs until SIGTERM/SIGINT,
 // prints its counts and exits 0. SIGUSR1 prints the counts without stopping.
 #include "tools/devsim/DevsimConfig.h"
 #include "tools/devsim/Emulator.h"
 #include "tools/devsim/Journal.h"
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QSocketNotifier>
 
@@ -29,23 +32,26 @@ void onSignal(int sig)
     [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &c, 1);
 }
 
-void usage()
-{
-    std::fprintf(stderr,
-                 "usage: ardel-devsim --config FILE [--journal FILE] [--generate N [--base IP] [--tavo-share F]]\n"
-                 "                    [--allow-host-netns]\n"
-                 "Plays network devices; run it only inside a private network namespace\n"
-                 "(scripts/netns-run.sh), never on a machine's real interfaces.\n");
-}
-
 // The emulator answers whoever asks; on the host's own interfaces it would
 // answer real traffic, so it refuses to run in the first network namespace.
+// Where pid 1's namespace is hidden (containers, sandboxes) it cannot be
+// compared: then only a namespace that `ip netns` named (scripts/netns-run.sh
+// makes those) counts as private. When in doubt it refuses.
 bool inHostNetns()
 {
-    struct stat self{}, init{};
-    if (::stat("/proc/self/ns/net", &self) != 0 || ::stat("/proc/1/ns/net", &init) != 0)
-        return false;
-    return self.st_ino == init.st_ino && self.st_dev == init.st_dev;
+    struct stat self{};
+    if (::stat("/proc/self/ns/net", &self) != 0)
+        return true;
+    struct stat other{};
+    if (::stat("/proc/1/ns/net", &other) == 0)
+        return self.st_ino == other.st_ino && self.st_dev == other.st_dev;
+    const QStringList named = QDir(QStringLiteral("/run/netns")).entryList(QDir::Files | QDir::System);
+    for (const QString &name : named) {
+        const QByteArray path = QFile::encodeName(QStringLiteral("/run/netns/") + name);
+        if (::stat(path.constData(), &other) == 0 && self.st_ino == other.st_ino && self.st_dev == other.st_dev)
+            return false;
+    }
+    return true;
 }
 
 void printStats(const char *what, const Stats &s)
@@ -62,59 +68,67 @@ void printStats(const char *what, const Stats &s)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    QString configPath, journalPath;
+    QCommandLineParser p;
+    p.setApplicationDescription(QStringLiteral(
+        "Plays the maker's network devices. Run it only inside a private network namespace\n"
+        "(scripts/netns-run.sh), never on a machine's real interfaces. Prints \"ready\" once\n"
+        "every socket is bound and runs until SIGTERM or SIGINT; SIGUSR1 prints the counts."));
+    p.addHelpOption();
+    p.addOption({QStringLiteral("config"), QStringLiteral("The emulated devices (JSON, see docs/devsim.md)."),
+                 QStringLiteral("file")});
+    p.addOption({QStringLiteral("journal"), QStringLiteral("Write every datagram and TCP chunk received to this file (JSON lines)."),
+                 QStringLiteral("file")});
+    p.addOption({QStringLiteral("generate"), QStringLiteral("Add n devices on consecutive addresses from --base; --config may then be omitted."),
+                 QStringLiteral("n")});
+    p.addOption({QStringLiteral("base"), QStringLiteral("First address of the generated devices."), QStringLiteral("ip"),
+                 QStringLiteral("10.77.128.1")});
+    p.addOption({QStringLiteral("tavo-share"), QStringLiteral("Share (0..1, spread evenly) of the generated devices that are TAVOW devices."),
+                 QStringLiteral("f"), QStringLiteral("0")});
+    p.addOption({QStringLiteral("allow-host-netns"),
+                 QStringLiteral("Run even in the host's network namespace (only on an isolated machine).")});
+    // A bad command line exits 2, as a bad config does; process() would exit 1.
+    if (!p.parse(app.arguments())) {
+        std::fprintf(stderr, "ardel-devsim: %s\n\n%s", qPrintable(p.errorText()), qPrintable(p.helpText()));
+        return 2;
+    }
+    if (p.isSet(QStringLiteral("help"))) {
+        std::printf("%s", qPrintable(p.helpText()));
+        return 0;
+    }
+    if (!p.positionalArguments().isEmpty()) {
+        std::fprintf(stderr, "ardel-devsim: unknown argument %s\n\n%s", qPrintable(p.positionalArguments().constFirst()),
+                     qPrintable(p.helpText()));
+        return 2;
+    }
+    const QString configPath = p.value(QStringLiteral("config"));
+    const QString journalPath = p.value(QStringLiteral("journal"));
+    const bool allowHost = p.isSet(QStringLiteral("allow-host-netns"));
     int generate = 0;
-    std::uint32_t base = (10u << 24) | (77u << 16) | (128u << 8) | 1u;
-    double tavoShare = 0.0;
-    bool allowHost = false;
-    const QStringList args = app.arguments();
-    for (qsizetype i = 1; i < args.size(); ++i) {
-        const QString &a = args.at(i);
-        const bool hasValue = i + 1 < args.size();
-        if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
-            usage();
-            return 0;
-        } else if (a == QLatin1String("--allow-host-netns")) {
-            allowHost = true;
-        } else if (!hasValue) {
-            std::fprintf(stderr, "ardel-devsim: %s needs a value\n", qPrintable(a));
-            usage();
-            return 2;
-        } else if (a == QLatin1String("--config")) {
-            configPath = args.at(++i);
-        } else if (a == QLatin1String("--journal")) {
-            journalPath = args.at(++i);
-        } else if (a == QLatin1String("--generate")) {
-            bool ok = false;
-            generate = args.at(++i).toInt(&ok);
-            if (!ok || generate < 0) {
-                std::fprintf(stderr, "ardel-devsim: --generate needs a count\n");
-                return 2;
-            }
-        } else if (a == QLatin1String("--base")) {
-            if (!ParseIPv4(args.at(++i), base)) {
-                std::fprintf(stderr, "ardel-devsim: --base needs a dotted IPv4 address\n");
-                return 2;
-            }
-        } else if (a == QLatin1String("--tavo-share")) {
-            bool ok = false;
-            tavoShare = args.at(++i).toDouble(&ok);
-            if (!ok) {
-                std::fprintf(stderr, "ardel-devsim: --tavo-share needs a number 0..1\n");
-                return 2;
-            }
-        } else {
-            std::fprintf(stderr, "ardel-devsim: unknown argument %s\n", qPrintable(a));
-            usage();
+    if (p.isSet(QStringLiteral("generate"))) {
+        bool ok = false;
+        generate = p.value(QStringLiteral("generate")).toInt(&ok);
+        if (!ok || generate < 0) {
+            std::fprintf(stderr, "ardel-devsim: --generate needs a count\n");
             return 2;
         }
     }
+    std::uint32_t base = 0;
+    if (!ParseIPv4(p.value(QStringLiteral("base")), base)) {
+        std::fprintf(stderr, "ardel-devsim: --base needs a dotted IPv4 address\n");
+        return 2;
+    }
+    bool shareOk = false;
+    const double tavoShare = p.value(QStringLiteral("tavo-share")).toDouble(&shareOk);
+    if (!shareOk) {
+        std::fprintf(stderr, "ardel-devsim: --tavo-share needs a number 0..1\n");
+        return 2;
+    }
     if (configPath.isEmpty() && generate == 0) {
-        usage();
+        std::fprintf(stderr, "ardel-devsim: give --config or --generate\n\n%s", qPrintable(p.helpText()));
         return 2;
     }
     if (!allowHost && inHostNetns()) {
-        std::fprintf(stderr, "ardel-devsim: refusing to run in the host's network namespace; "
+        std::fprintf(stderr, "ardel-devsim: refusing to run in the host's network namespace (or one it cannot tell from it); "
                              "use scripts/netns-run.sh (or --allow-host-netns on an isolated machine)\n");
         return 2;
     }
