@@ -147,8 +147,10 @@ bool TUDPComms::openEndpoint(Endpoint &ep)
     sock->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, QVariant(kReceiveBuffer));
     // Only BroadcastText may reach a broadcast address, and only for its own send.
     SetSocketBroadcast(sock->socketDescriptor(), false);
-    connect(sock, &QUdpSocket::readyRead, this, [this, sock] { readPending(sock); });
+    Endpoint *self = &ep;
+    connect(sock, &QUdpSocket::readyRead, this, [this, self] { readPending(self); });
     ep.Socket = sock;
+    ep.LocalAddress = sock->localAddress().toString();
     return true;
 }
 
@@ -163,25 +165,30 @@ void TUDPComms::closeEndpoint(Endpoint &ep)
     // The socket may be inside its own readyRead handler (a modal dialog can
     // run from there), so it is released once control returns to the loop.
     sock->deleteLater();
+    // What it had received goes with it.
+    ep.Queue.clear();
+    ep.QueuedBytes = 0;
+    ep.ReadingHeld = false;
 }
 
-void TUDPComms::readPending(QUdpSocket *socket)
+void TUDPComms::readPending(Endpoint *ep)
 {
     // Datagrams are only read here and handed over from a queued call: a
     // handler may open a modal dialog, and Qt never signals readyRead for a
     // socket whose readyRead handler is still on the stack, so handling them
     // inside this signal would leave the socket unread until the dialog closed.
-    QPointer<QUdpSocket> guard(socket);
-    const QString local = guard ? guard->localAddress().toString() : QString();
-    while (guard && guard->state() == QAbstractSocket::BoundState && guard->hasPendingDatagrams()) {
-        if (m_queue.size() >= kMaxQueued || m_queuedBytes >= kMaxQueuedBytes) {
-            // The kernel keeps the rest; reading resumes once the queue drains.
-            m_readingHeld = true;
+    QUdpSocket *sock = ep->Socket;
+    ep->ReadingHeld = false;
+    while (sock && sock->state() == QAbstractSocket::BoundState && sock->hasPendingDatagrams()) {
+        if (ep->Queue.size() >= kMaxQueued || ep->QueuedBytes >= kMaxQueuedBytes) {
+            // The kernel keeps the rest; a socket left unread signals no
+            // more, so the dispatch reads it again once the queue drains.
+            ep->ReadingHeld = true;
             break;
         }
-        if (guard->pendingDatagramSize() > kMaxDatagram)
+        if (sock->pendingDatagramSize() > kMaxDatagram)
             ++m_truncated;
-        QNetworkDatagram d = guard->receiveDatagram(kMaxDatagram);
+        QNetworkDatagram d = sock->receiveDatagram(kMaxDatagram);
         if (!d.isValid())
             continue;
         const QHostAddress sender = d.senderAddress();
@@ -191,16 +198,31 @@ void TUDPComms::readPending(QUdpSocket *socket)
         r.Data = d.data();
         r.Peer = ok ? QHostAddress(v4).toString() : sender.toString();
         r.PeerPort = static_cast<quint16>(d.senderPort());
-        r.Local = local;
-        m_queuedBytes += r.Data.size();
-        m_queue.push_back(std::move(r));
+        ep->QueuedBytes += r.Data.size();
+        ep->Queue.push_back(std::move(r));
     }
     postDispatch();
 }
 
+bool TUDPComms::anyQueued() const
+{
+    for (const auto &ep : m_servers)
+        if (!ep->Queue.empty())
+            return true;
+    return false;
+}
+
+size_t TUDPComms::QueuedDatagrams() const
+{
+    size_t n = 0;
+    for (const auto &ep : m_servers)
+        n += ep->Queue.size();
+    return n;
+}
+
 void TUDPComms::postDispatch()
 {
-    if (m_dispatchPosted || m_queue.empty())
+    if (m_dispatchPosted || !anyQueued())
         return;
     m_dispatchPosted = true;
     QMetaObject::invokeMethod(this, &TUDPComms::dispatchPending, Qt::QueuedConnection);
@@ -214,33 +236,34 @@ void TUDPComms::dispatchPending()
     // sockets and the user get their turn.
     QElapsedTimer slice;
     slice.start();
-    while (!m_queue.empty() && slice.elapsed() < kReadSliceMs) {
-        Received r = std::move(m_queue.front());
-        m_queue.pop_front();
-        m_queuedBytes -= r.Data.size();
+    while (slice.elapsed() < kReadSliceMs) {
+        // The next endpoint in turn that has something; a handler may have
+        // closed or replaced the endpoints, so nothing is kept across it.
+        Endpoint *ep = nullptr;
+        for (size_t k = 0; k < m_servers.size() && !ep; ++k) {
+            Endpoint *candidate = m_servers[(m_nextQueue + k) % m_servers.size()].get();
+            if (!candidate->Queue.empty()) {
+                ep = candidate;
+                m_nextQueue = (m_nextQueue + k + 1) % m_servers.size();
+            }
+        }
+        if (!ep)
+            break;
+        Received r = std::move(ep->Queue.front());
+        ep->Queue.pop_front();
+        ep->QueuedBytes -= r.Data.size();
+        if (ep->ReadingHeld && ep->Queue.size() < kMaxQueued / 2)
+            readPending(ep);
         // The handler may run a modal dialog: what is still queued, and what
         // arrives meanwhile, is handed over by the dialog's own event loop.
         postDispatch();
         if (OnUDPRead) {
-            const QString outer = std::exchange(m_receiving, r.Local);
+            const QString outer = std::exchange(m_receiving, ep->LocalAddress);
             OnUDPRead(r.Data, r.Peer, r.PeerPort);
             m_receiving = outer;
         }
     }
     postDispatch();
-    resumeReading();
-}
-
-void TUDPComms::resumeReading()
-{
-    if (!m_readingHeld || m_queue.size() >= kMaxQueued || m_queuedBytes >= kMaxQueuedBytes)
-        return;
-    m_readingHeld = false;
-    // A socket left with datagrams pending signals nothing more until it is
-    // read again, so the held ones are read now.
-    for (const auto &ep : m_servers)
-        if (ep->Socket && ep->Socket->hasPendingDatagrams())
-            readPending(ep->Socket);
 }
 
 void TUDPComms::OpenServers()
@@ -279,10 +302,7 @@ void TUDPComms::CloseServers()
     for (auto &ep : m_servers)
         closeEndpoint(*ep);
     m_servers.clear();
-    // What the closed endpoints had received goes with them.
-    m_queue.clear();
-    m_queuedBytes = 0;
-    m_readingHeld = false;
+    m_nextQueue = 0;
 }
 
 int TUDPComms::EndpointBroadcastOption(int index) const

@@ -59,10 +59,10 @@ public:
     static constexpr qint64 kMaxDatagram = 8192;
     // Longest stretch the receive handler keeps the main thread in one go.
     static constexpr qint64 kReadSliceMs = 20;
-    // Datagrams read from the sockets but not yet handed to the handler; past
-    // this the rest waits in the kernel's buffer.
-    static constexpr size_t kMaxQueued = 4096;
-    static constexpr qint64 kMaxQueuedBytes = 4 * 1024 * 1024;
+    // Datagrams of one endpoint read from its socket but not yet handed to
+    // the handler; past this the rest waits in the kernel's buffer.
+    static constexpr size_t kMaxQueued = 2048;
+    static constexpr qint64 kMaxQueuedBytes = 2 * 1024 * 1024;
 
     // memo: appends one line to the message pane; used when no OnMessage is set.
     explicit TUDPComms(TMessageEvent memo = {}, QObject *parent = nullptr);
@@ -94,34 +94,39 @@ public:
     // Datagrams cut to the 8192-byte read size so far.
     quint64 TruncatedDatagrams() const { return m_truncated; }
     // Datagrams read but not yet handed to OnUDPRead.
-    size_t QueuedDatagrams() const { return m_queue.size(); }
+    size_t QueuedDatagrams() const;
     // Whether an endpoint's socket may send to broadcast addresses right now
     // (-1: no such open endpoint).
     int EndpointBroadcastOption(int index) const;
 
 private:
+    // One datagram between the socket and the handler.
+    struct Received {
+        QByteArray Data;
+        QString Peer;
+        quint16 PeerPort = 0;
+    };
+
     struct Endpoint {
         QString Name;
         int Tag = -1;
         QString Address;
         quint16 Port = kLocalPort;
         QPointer<QUdpSocket> Socket;
-    };
-
-    // One datagram between the socket and the handler.
-    struct Received {
-        QByteArray Data;
-        QString Peer;
-        quint16 PeerPort = 0;
-        QString Local;
+        QString LocalAddress;
+        // Read, not yet handled, in arrival order.
+        std::deque<Received> Queue;
+        qint64 QueuedBytes = 0;
+        // Datagrams were left in the socket because the queue was full.
+        bool ReadingHeld = false;
     };
 
     bool openEndpoint(Endpoint &ep);
     void closeEndpoint(Endpoint &ep);
-    void readPending(QUdpSocket *socket);
+    void readPending(Endpoint *ep);
+    bool anyQueued() const;
     void postDispatch();
     void dispatchPending();
-    void resumeReading();
     void defaultUDPRead(const QByteArray &data, const QString &peer, quint16 port);
 
     TMessageEvent MessageMemo;
@@ -134,11 +139,10 @@ private:
     std::vector<std::unique_ptr<Endpoint>> m_servers;
     quint64 m_truncated = 0;
     QString m_receiving;
-    std::deque<Received> m_queue;
-    qint64 m_queuedBytes = 0;
     bool m_dispatchPosted = false;
-    // A socket was left with datagrams pending because the queue was full.
-    bool m_readingHeld = false;
+    // The endpoint whose queue is served next: one datagram of each in turn,
+    // so a flooded endpoint cannot hold back another one's answers.
+    size_t m_nextQueue = 0;
 };
 
 } // namespace ardel
