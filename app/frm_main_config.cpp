@@ -9,6 +9,7 @@
 #include "config/frm_settings.h"
 #include "net/TextUtil.h"
 #include "tavo/TavoCommandSender.h"
+#include "tavo/TavoCommands.h"
 
 #include <QMessageBox>
 #include <QTcpSocket>
@@ -20,10 +21,7 @@ namespace {
 
 quint32 tavowNumber(const QString &text)
 {
-    qint64 v = 0;
-    if (!ParseDecimal(text, v) || v < 0 || v > 0xFFFFFFFFLL)
-        return 1;
-    return static_cast<quint32>(v);
+    return TavowAddressNumber(text);
 }
 
 // The table holds only six numbers 0..255 there; anything else reads as 0.

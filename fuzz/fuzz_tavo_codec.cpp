@@ -4,6 +4,7 @@
 // (or the data to encode).
 #include "fuzz/FuzzSupport.h"
 #include "tavo/TAVOProtocol.h"
+#include "tavo/TavoWire.h"
 
 using ardel::TTAVOProtocol;
 using ardelfuzz::Check;
@@ -13,11 +14,7 @@ namespace {
 // The values the main window gives its codec.
 void ProgramDefaults(TTAVOProtocol &codec)
 {
-    codec.Cimzett = 255;
-    codec.Felado = 250;
-    codec.Felado_rovid_cim = 250;
-    codec.CsomagSorszam = 1;
-    codec.TAVOMode = ardel::TTAVOMode::PMDecodeBothEncodeTAVOW;
+    ardel::wire::SetProgramStartValues(codec);
 }
 
 bool AllCodedBytesSafe(const QByteArray &packet, qsizetype from, qsizetype to, std::uint8_t lo, std::uint8_t hi)
