@@ -12,7 +12,7 @@ bool TEchoFilter::IsEcho(const QString &peer, const QByteArray &datagram, const 
     // Bounded in entries, whatever number of addresses a flood comes from:
     // the expired entries of every device go first, and only a flood still
     // inside the window empties the memory.
-    if (m_entries >= kMaxEntries) {
+    if (m_entries >= m_maxEntries) {
         m_entries = 0;
         for (auto it = m_recent.begin(); it != m_recent.end();) {
             it->removeIf(expired);
@@ -23,7 +23,7 @@ bool TEchoFilter::IsEcho(const QString &peer, const QByteArray &datagram, const 
                 ++it;
             }
         }
-        if (m_entries >= kMaxEntries / 2) {
+        if (m_entries >= m_maxEntries / 2) {
             m_recent.clear();
             m_entries = 0;
         }
@@ -33,11 +33,21 @@ bool TEchoFilter::IsEcho(const QString &peer, const QByteArray &datagram, const 
     for (Recent &r : recent) {
         if (r.data != datagram)
             continue;
-        const int mine = ++r.copies[localAddress];
+        int mine = 0;
         int others = 0;
-        for (auto it = r.copies.cbegin(); it != r.copies.cend(); ++it)
-            if (it.key() != localAddress)
-                others = std::max(others, it.value());
+        bool known = false;
+        for (auto &[endpoint, count] : r.copies) {
+            if (endpoint == localAddress) {
+                mine = ++count;
+                known = true;
+            } else {
+                others = std::max(others, count);
+            }
+        }
+        if (!known) {
+            r.copies.append({localAddress, 1});
+            mine = 1;
+        }
         r.at = nowMs;
         return mine <= others;
     }
@@ -47,7 +57,7 @@ bool TEchoFilter::IsEcho(const QString &peer, const QByteArray &datagram, const 
     }
     Recent r;
     r.data = datagram;
-    r.copies.insert(localAddress, 1);
+    r.copies.append({localAddress, 1});
     r.at = nowMs;
     recent.append(r);
     ++m_entries;

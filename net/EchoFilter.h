@@ -11,6 +11,9 @@
 #include <QHash>
 #include <QList>
 #include <QString>
+#include <QVarLengthArray>
+
+#include <utility>
 
 namespace ardel {
 
@@ -25,8 +28,12 @@ public:
     static constexpr int kMaxEntries = 4096;
 
     // Datagrams longer than maxDatagram cannot be answers: they are never
-    // taken as echoes and never remembered.
-    explicit TEchoFilter(qsizetype maxDatagram) : m_maxDatagram(maxDatagram) {}
+    // taken as echoes and never remembered. maxEntries is there for the
+    // fuzzer, which reaches a small bound far faster.
+    explicit TEchoFilter(qsizetype maxDatagram, int maxEntries = kMaxEntries)
+        : m_maxDatagram(maxDatagram), m_maxEntries(maxEntries)
+    {
+    }
 
     // True when this datagram, from peer and received on localAddress at
     // nowMs, is an echo of one already taken through another endpoint.
@@ -34,16 +41,20 @@ public:
 
     // Datagrams remembered now, over all devices.
     int Entries() const { return m_entries; }
+    int MaxEntries() const { return m_maxEntries; }
     void Clear();
 
 private:
     struct Recent {
         QByteArray data;
-        QHash<QString, int> copies; // per local endpoint
+        // Copies per local endpoint; there are only a few endpoints, and a
+        // hash per remembered datagram would cost more than the lookup.
+        QVarLengthArray<std::pair<QString, int>, 2> copies;
         qint64 at = 0;
     };
 
     qsizetype m_maxDatagram;
+    int m_maxEntries;
     QHash<QString, QList<Recent>> m_recent;
     int m_entries = 0;
 };

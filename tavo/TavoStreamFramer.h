@@ -11,6 +11,7 @@
 #include <QByteArrayView>
 #include <QList>
 
+#include <cstring>
 #include <utility>
 
 namespace ardel {
@@ -24,24 +25,41 @@ public:
     template <typename OnFrame>
     void Feed(QByteArrayView chunk, OnFrame &&onFrame)
     {
-        for (const char b : chunk) {
+        // Runs of bytes between frame bytes are taken at once: a chunk can be
+        // 64 KB, and byte-by-byte appends cost several times the scan.
+        const char *p = chunk.data();
+        const char *const end = p + chunk.size();
+        while (p < end) {
             if (!m_inFrame) {
-                if (b == wire::kTavowStart) {
-                    m_frame = QByteArray(1, b);
-                    m_inFrame = true;
-                }
-            } else if (b == wire::kTavowStart) {
-                m_frame = QByteArray(1, b);
-            } else if (b == wire::kTavowEnd) {
-                m_frame.append(b);
+                p = static_cast<const char *>(std::memchr(p, wire::kTavowStart, size_t(end - p)));
+                if (!p)
+                    return;
+                m_frame = QByteArray(1, *p++);
+                m_inFrame = true;
+                continue;
+            }
+            const char *q = p;
+            while (q < end && *q != wire::kTavowStart && *q != wire::kTavowEnd)
+                ++q;
+            if (q - p > kMaxFrame - m_frame.size()) {
+                // The byte that finds the frame full drops it; the rest of
+                // the run is then outside any frame.
+                m_frame.clear();
+                m_inFrame = false;
+                p = q;
+                continue;
+            }
+            m_frame.append(p, q - p);
+            p = q;
+            if (p == end)
+                return;
+            if (*p == wire::kTavowStart) {
+                m_frame = QByteArray(1, *p++);
+            } else {
+                m_frame.append(*p++);
                 m_inFrame = false;
                 const QByteArray frame = std::exchange(m_frame, QByteArray());
                 onFrame(frame);
-            } else if (m_frame.size() >= kMaxFrame) {
-                m_frame.clear();
-                m_inFrame = false;
-            } else {
-                m_frame.append(b);
             }
         }
     }

@@ -19,8 +19,8 @@ inline constexpr quint16 kPlainPort = 65535;
 inline constexpr quint16 kTavoPort = 65500;
 // TCP port of a device's TAVOW connection (the EEPROM write).
 inline constexpr quint16 kTcpPort = 1001;
-// Local UDP port of every endpoint of this program.
-inline constexpr quint16 kLocalPort = 1010;
+// The program's own local UDP port (1010) belongs to its endpoints:
+// TUDPComms::kLocalPort, in the network layer below this one.
 
 // Start and end bytes of the two packet variants.
 inline constexpr char kTavoStart = char(0xFD);
