@@ -132,14 +132,7 @@ Tf_main::Tf_main(QWidget *parent) : QMainWindow(parent)
 
     TAVOProt1 = new TTAVOProtocol(this);
     TAVOProt1->setObjectName(QStringLiteral("TAVOProt1"));
-    TAVOProt1->Cimzett = 255;
-    TAVOProt1->Felado = 250;
-    TAVOProt1->Felado_rovid_cim = 250;
-    TAVOProt1->CsomagSorszam = 1;
-    TAVOProt1->Info = TInfo::nem_kerek_nyugtat;
-    TAVOProt1->Enable_ASYER = false;
-    TAVOProt1->Disable_bitmatrix = false;
-    TAVOProt1->TAVOMode = TTAVOMode::PMDecodeBothEncodeTAVOW;
+    wire::SetProgramStartValues(*TAVOProt1);
 
     // The component starts with its own file name; the window's values are
     // applied after construction, before anything is written.
@@ -353,7 +346,7 @@ void Tf_main::FormCreate()
 
     LastCommand.clear();
     VersionPassDone = false;
-    InTavoFrame = false;
+    m_tavoFramer.Reset();
     EepromWriteOk = false;
     InfoIndex = -1;
     InfoRunning = false;
@@ -446,9 +439,7 @@ QString Tf_main::BytesToDecimalText(const QByteArray &bytes)
 
 void Tf_main::ResetTavoAddresses()
 {
-    TAVOProt1->Cimzett = 255;
-    TAVOProt1->Felado = 250;
-    TAVOProt1->Felado_rovid_cim = 250;
+    wire::ResetAddresses(*TAVOProt1);
 }
 
 void Tf_main::SetIndicator(bool busy)

@@ -4,7 +4,9 @@
 #pragma once
 
 #include "app/core/DeviceTable.h"
+#include "net/EchoFilter.h"
 #include "net/IPInfo.h"
+#include "tavo/TavoStreamFramer.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -53,9 +55,6 @@ struct TDialogs {
 class Tf_main : public QMainWindow {
     Q_OBJECT
 public:
-    static constexpr quint16 kPlainPort = 65535;
-    static constexpr quint16 kTavoPort = 65500;
-    static constexpr quint16 kTcpPort = 1001;
     // The message pane keeps this many lines; the log file keeps everything.
     static constexpr int kMemoMaxLines = 20000;
     // ... and of each line this many characters.
@@ -127,8 +126,6 @@ public:
     static QByteArray TextUntilZero(const QByteArray &text);
     static QByteArray FormatProgramVersion(const QByteArray &data);
     static QByteArray BuildReadCommand(int start, int count);
-    // A TAVOW address text as a number for the sender; not a decimal number gives 1.
-    static quint32 TavowAddressNumber(const QString &text);
     void bbtn_tavorefreshClick();
     void StartTavoRefresh();
     void BroadcastInfoRequest(bool restart);
@@ -163,6 +160,8 @@ public:
     void TAVOSocket1Read();
     // The framing of TAVOSocket1Read on one chunk of the stream, without the socket.
     void TAVOSocket1ReadChunk(const QByteArray &chunk);
+    // The stream's framing state; it carries over from one connection to the next.
+    const TTavoStreamFramer &TavoFramer() const { return m_tavoFramer; }
     void HandleTavoFrame(const QByteArray &frame);
     void TAVOSocket1Error();
     void TcpTimer1Timer();
@@ -185,9 +184,7 @@ public:
     QString LastCommand;
     StepFn PendingStep = nullptr;
     bool VersionPassDone = false;
-    bool InTavoFrame = false;
     bool EepromWriteOk = false;
-    QByteArray TavoFrame;
     int InfoBroadcastCount = 0;
     int InfoIndex = -1;
     bool InfoRunning = false;
@@ -252,15 +249,8 @@ private:
     std::unique_ptr<TTavoCommandSender> m_sender;
     std::unique_ptr<TAnchors> m_anchors;
     bool m_closed = false;
-    // Recent TAVO datagrams per device, with how many copies of each came in
-    // through each local endpoint.
-    struct RecentTavo {
-        QByteArray data;
-        QHash<QString, int> copies;
-        qint64 at = 0;
-    };
-    QHash<QString, QList<RecentTavo>> m_recentTavo;
-    int m_recentTavoEntries = 0; // entries over all devices
+    TTavoStreamFramer m_tavoFramer;
+    TEchoFilter m_echoFilter{wire::kMaxPacket};
     QElapsedTimer m_clock;
     int m_macHexTag = 0;
     // The selected device (IP, MAC) while the table's model is being reset.

@@ -9,6 +9,7 @@
 #include "config/frm_settings.h"
 #include "net/TextUtil.h"
 #include "tavo/TavoCommandSender.h"
+#include "tavo/TavoCommands.h"
 
 #include <QMessageBox>
 #include <QTcpSocket>
@@ -18,10 +19,9 @@ namespace ardel {
 
 namespace {
 
-// An empty or unreadable TAVOW address gives 1.
 quint32 tavowNumber(const QString &text)
 {
-    return DecimalOr<quint32>(text, 1);
+    return TavowAddressNumber(text);
 }
 
 // The table holds only six numbers 0..255 there; anything else reads as 0.
@@ -29,8 +29,11 @@ QByteArray macBytes(const QString &dottedMac)
 {
     const QStringList parts = SplitText(dottedMac, QLatin1Char('.'));
     QByteArray out(6, '\0');
-    for (int i = 0; i < 6 && i < parts.size(); ++i)
-        out[i] = static_cast<char>(LowByte(DecimalOr<qint64>(parts.at(i), 0)));
+    for (int i = 0; i < 6 && i < parts.size(); ++i) {
+        qint64 v = 0;
+        if (ParseDecimal(parts.at(i), v))
+            out[i] = static_cast<char>(v & 0xFF);
+    }
     return out;
 }
 

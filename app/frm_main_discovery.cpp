@@ -2,6 +2,7 @@
 // into the table, and the 500 ms reply window that chains the steps.
 #include "app/frm_main.h"
 
+#include "app/core/DeviceReplies.h"
 #include "net/TextUtil.h"
 #include "net/UDPComms.h"
 
@@ -20,16 +21,16 @@ void Tf_main::SendCommand(const QString &command, const QString &destination)
         return;
     const QByteArray bytes = ToCp1250(command);
     if (destination == QLatin1String("255.255.255.255"))
-        m_comms->BroadcastText(bytes, kPlainPort);
+        m_comms->BroadcastText(bytes, wire::kPlainPort);
     else
-        m_comms->SendText(destination, bytes, kPlainPort);
+        m_comms->SendText(destination, bytes, wire::kPlainPort);
 }
 
 void Tf_main::IdUDPServer1UDPRead(const QByteArray &data, const QString &peerIP, quint16 peerPort)
 {
     WriteMessage(QStringLiteral("Received outer: \"") + FromCp1250(data) + QStringLiteral("\" from ") + peerIP
                  + QStringLiteral(" on port ") + QString::number(peerPort));
-    if (peerPort == kTavoPort) {
+    if (peerPort == wire::kTavoPort) {
         ++TavoDatagramsHandled;
         if (!IsEchoFromAnotherEndpoint(peerIP, data, m_comms ? m_comms->ReceivingAddress() : QString()))
             ProcessTavoPacket(peerIP, data);
@@ -44,21 +45,9 @@ void Tf_main::IdUDPServer1UDPRead(const QByteArray &data, const QString &peerIP,
 void Tf_main::HandlePlainReply(const QString &peerIP, const QByteArray &datagram)
 {
     const QString text = FromCp1250(datagram);
-    if (LastCommand == QLatin1String("X") && text.startsWith(QLatin1Char('A'))) {
-        DeviceRow row = SplitText(text, QLatin1Char('/'));
-        // A "/" inside the device name must not push the sender's address
-        // into another column (a name could then pose as any IP address):
-        // everything after the fifth separator is the name.
-        if (row.size() > 6) {
-            row[5] = row.mid(5).join(QLatin1Char('/'));
-            row.resize(6);
-        }
-        row[0] = row[0].mid(1, 255);
-        row.append(peerIP);
-        row.append(QString());
-        row.append(QString());
-        row.append(QString());
-        m_table->MergeDeviceRow(row);
+    if (LastCommand == QLatin1String("X")) {
+        if (const std::optional<DeviceRow> row = ParseDiscoveryReply(text, peerIP))
+            m_table->MergeDeviceRow(*row);
     }
     if (LastCommand == QLatin1String("V") && text.left(2) == QLatin1String("AV")) {
         const int r = m_table->FindDeviceRow(peerIP, QString(), QString());

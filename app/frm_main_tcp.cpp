@@ -11,11 +11,6 @@
 
 namespace ardel {
 
-namespace {
-constexpr char kFrameStart = static_cast<char>(0xFB);
-constexpr char kFrameEnd = static_cast<char>(0xFC);
-} // namespace
-
 void Tf_main::OpenTavoConnection()
 {
     WriteMessage(QStringLiteral("TCP kapcsolat megnyitása: ") + TavoRemoteAddress);
@@ -23,7 +18,7 @@ void Tf_main::OpenTavoConnection()
     // its late events cannot mix with this one.
     if (TAVOSocket1->state() != QAbstractSocket::UnconnectedState)
         TAVOSocket1->abort();
-    TAVOSocket1->connectToHost(TavoRemoteAddress, kTcpPort);
+    TAVOSocket1->connectToHost(TavoRemoteAddress, wire::kTcpPort);
     TcpTimer1->start();
     SetBusy(true);
 }
@@ -62,29 +57,7 @@ void Tf_main::TAVOSocket1Read()
 
 void Tf_main::TAVOSocket1ReadChunk(const QByteArray &chunk)
 {
-    for (const char b : chunk) {
-        if (InTavoFrame) {
-            if (b == kFrameStart) {
-                TavoFrame = QByteArray(1, b);
-            } else if (b == kFrameEnd) {
-                TavoFrame.append(b);
-                InTavoFrame = false;
-                const QByteArray frame = TavoFrame;
-                TavoFrame.clear();
-                HandleTavoFrame(frame);
-            } else if (TavoFrame.size() >= TTAVOProtocol::kMaxPacket) {
-                // No packet is longer: an endless stream without an end byte
-                // is dropped instead of eating memory.
-                TavoFrame.clear();
-                InTavoFrame = false;
-            } else {
-                TavoFrame.append(b);
-            }
-        } else if (b == kFrameStart) {
-            TavoFrame = QByteArray(1, b);
-            InTavoFrame = true;
-        }
-    }
+    m_tavoFramer.Feed(chunk, [this](const QByteArray &frame) { HandleTavoFrame(frame); });
     WriteMessage(QStringLiteral("TAVO be: ") + FromCp1250(chunk));
 }
 

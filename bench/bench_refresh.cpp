@@ -18,6 +18,7 @@
 #include "app/ArdelWindows.h"
 #include "net/TextUtil.h"
 #include "tavo/TAVOProtocol.h"
+#include "tavo/TavoWire.h"
 #include "tests/common/TestLan.h"
 
 #include <QApplication>
@@ -513,7 +514,7 @@ std::vector<double> ProbeRoundTrips(int devices, int probes)
         codec.Encode(QByteArrayLiteral("CSYSI"), packet);
         QElapsedTimer t;
         t.start();
-        s.writeDatagram(packet, to, 65500);
+        s.writeDatagram(packet, to, wire::kTavoPort);
         bool got = false;
         while (t.elapsed() < 1000 && !got) {
             if (!s.waitForReadyRead(1000 - int(t.elapsed())))
@@ -640,7 +641,7 @@ int RunTavo(const Args &a)
 int RunListen()
 {
     QUdpSocket s;
-    if (!s.bind(QHostAddress::AnyIPv4, 65535)) {
+    if (!s.bind(QHostAddress::AnyIPv4, wire::kPlainPort)) {
         std::printf("bind failed\n");
         return 1;
     }

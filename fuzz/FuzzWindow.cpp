@@ -4,6 +4,7 @@
 #include "app/ArdelWindows.h"
 #include "log/NaploComponent.h"
 #include "tavo/TAVOProtocol.h"
+#include "tavo/TavoWire.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -67,16 +68,7 @@ void CheckTableLookup(const ardel::Tf_main &w)
 
 void ResetCodec(ardel::Tf_main &w)
 {
-    ardel::TTAVOProtocol &c = *w.Codec();
-    c.Cimzett = 255;
-    c.Felado = 250;
-    c.Felado_rovid_cim = 250;
-    c.CsomagSorszam = 1;
-    c.Info = ardel::TInfo::nem_kerek_nyugtat;
-    c.Enable_ASYER = false;
-    c.Disable_bitmatrix = false;
-    c.Header_extension.clear();
-    c.TAVOMode = ardel::TTAVOMode::PMDecodeBothEncodeTAVOW;
+    ardel::wire::SetProgramStartValues(*w.Codec());
 }
 
 void FlushPostedEvents()

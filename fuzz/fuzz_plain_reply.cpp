@@ -14,6 +14,7 @@
 #include "fuzz/FuzzSupport.h"
 
 #include "app/frm_main.h"
+#include "tavo/TavoWire.h"
 
 #include <QTimer>
 
@@ -73,7 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *bytes, std::size_t siz
         default:
             w.LastCommand = kCommands[s % 4];
             w.VersionPassDone = (s & 0x40) != 0;
-            w.IdUDPServer1UDPRead(in.Chunk(), kPeers[(s >> 3) % 8], ardel::Tf_main::kPlainPort);
+            w.IdUDPServer1UDPRead(in.Chunk(), kPeers[(s >> 3) % 8], ardel::wire::kPlainPort);
             break;
         }
         // The follow-up step is only recorded here; running it would send.

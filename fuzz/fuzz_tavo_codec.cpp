@@ -4,6 +4,7 @@
 // (or the data to encode).
 #include "fuzz/FuzzSupport.h"
 #include "tavo/TAVOProtocol.h"
+#include "tavo/TavoWire.h"
 
 using ardel::TTAVOProtocol;
 using ardelfuzz::Check;
@@ -13,11 +14,7 @@ namespace {
 // The values the main window gives its codec.
 void ProgramDefaults(TTAVOProtocol &codec)
 {
-    codec.Cimzett = 255;
-    codec.Felado = 250;
-    codec.Felado_rovid_cim = 250;
-    codec.CsomagSorszam = 1;
-    codec.TAVOMode = ardel::TTAVOMode::PMDecodeBothEncodeTAVOW;
+    ardel::wire::SetProgramStartValues(codec);
 }
 
 bool AllCodedBytesSafe(const QByteArray &packet, qsizetype from, qsizetype to, std::uint8_t lo, std::uint8_t hi)
@@ -124,7 +121,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *bytes, std::size_t siz
             break;
         }
         Check(packet.size() <= TTAVOProtocol::kMaxPacket, "TAVOW packet too long");
-        Check(static_cast<std::uint8_t>(packet.front()) == 0xFB && static_cast<std::uint8_t>(packet.back()) == 0xFC,
+        Check(packet.front() == ardel::wire::kTavowStart && packet.back() == ardel::wire::kTavowEnd,
               "TAVOW frame bytes");
         Check(AllCodedBytesSafe(packet, 1, packet.size() - 2, 0x20, 0x9F), "TAVOW coded byte outside 20..9F");
         Check(AllCodedBytesSafe(packet, packet.size() - 2, packet.size() - 1, 0x20, 0xFA), "TAVOW checksum range");

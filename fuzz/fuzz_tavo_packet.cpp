@@ -19,6 +19,7 @@
 #include "app/ArdelWindows.h"
 #include "app/frm_main.h"
 #include "tavo/TavoCommandSender.h"
+#include "tavo/TavoWire.h"
 
 #include <QTimer>
 
@@ -132,9 +133,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *bytes, std::size_t siz
         const QString &peer = kPeers[s & 7];
         const QByteArray datagram = in.Chunk();
         if (s & 0x80)
-            w.IdUDPServer1UDPRead(datagram, peer, ardel::Tf_main::kPlainPort);
+            w.IdUDPServer1UDPRead(datagram, peer, ardel::wire::kPlainPort);
         else
-            w.IdUDPServer1UDPRead(datagram, peer, ardel::Tf_main::kTavoPort);
+            w.IdUDPServer1UDPRead(datagram, peer, ardel::wire::kTavoPort);
         Check(w.Table()->RowCount() <= 3 + records, "more rows than datagrams");
     }
     ardelfuzz::CheckTableLookup(w);

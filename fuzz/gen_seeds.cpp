@@ -176,6 +176,27 @@ int main(int argc, char **argv)
     const QByteArray restart = asywe1.left(7) + asywe1;
     Seed("fuzz_tcp_stream", QByteArray(1, '\x01') + QByteArray(1, char(restart.size())) + restart);
 
+    // --- the echo filter: an answer and its copy through the other
+    // endpoint, a late copy, and a flood from many addresses
+    const QByteArray nameRec = QByteArray(1, char(nameW.size())) + nameW;
+    Seed("fuzz_echo_filter", QByteArray(1, '\0') + nameRec + QByteArray(1, '\x08') + nameRec);
+    Seed("fuzz_echo_filter", QByteArray(1, '\0') + nameRec + QByteArray(1, '\x08') + nameRec + QByteArray(1, '\0') + nameRec
+                                 + QByteArray(1, '\x78') + nameRec);
+    Seed("fuzz_echo_filter", QByteArray(1, '\x01') + nameRec + QByteArray(1, '\x09') + nameRec + QByteArray(1, '\x12')
+                                 + QByteArray(1, char(sysiW.size())) + sysiW);
+    Seed("fuzz_echo_filter", QByteArray(1, '\x80') + QByteArray(1, '\x81') + QByteArray(1, '\0') + nameRec
+                                 + QByteArray(1, '\x08') + nameRec);
+
+    // --- discovery replies
+    for (const QByteArray &r : {disc, disc2, QByteArrayLiteral("A0.26.75.12.200.3/80/AB0IC/x/o/a/b/10.1.1.1"),
+                                QByteArrayLiteral("A/////"), QByteArrayLiteral("A1.2.3.4.5/80")})
+        Seed("fuzz_discovery_reply", QByteArray(1, '\0') + r);
+
+    // --- "AETEI" network information: whole, short, with the word given
+    for (const QByteArray &d : {Aetei(2, 1), Aetei(1, 0), Aetei(0, 0), Aetei(2, 1).left(13)})
+        Seed("fuzz_aetei_reply", Hex("45230100") + QByteArray(1, '\0') + d);
+    Seed("fuzz_aetei_reply", Hex("07000000") + QByteArray(1, '\x01') + Aetei(2, 1).mid(5));
+
     std::printf("%d seeds written under %s\n", g_written, argv[1]);
     return 0;
 }

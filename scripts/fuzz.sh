@@ -6,7 +6,8 @@
 #   scripts/fuzz.sh [seconds-per-target] [target...]
 #       seconds-per-target  default 60; a few seconds make a CI smoke run
 #       target              fuzz_tavo_codec fuzz_text fuzz_plain_reply
-#                           fuzz_tavo_packet fuzz_tcp_stream (default: all)
+#                           fuzz_tavo_packet fuzz_tcp_stream fuzz_echo_filter
+#                           fuzz_discovery_reply fuzz_aetei_reply (default: all)
 #
 # Environment: ARDEL_FUZZ_DIR (default build-fuzz), ARDEL_JOBS (build jobs,
 # default: every core).
@@ -24,7 +25,8 @@ root="$ARDEL_ROOT"
 secs="${1:-60}"
 shift || true
 case "$secs" in (*[!0-9]*|'') echo "usage: $0 [seconds-per-target] [target...]" >&2; exit 2 ;; esac
-all=(fuzz_tavo_codec fuzz_text fuzz_plain_reply fuzz_tavo_packet fuzz_tcp_stream)
+all=(fuzz_tavo_codec fuzz_text fuzz_plain_reply fuzz_tavo_packet fuzz_tcp_stream fuzz_echo_filter
+     fuzz_discovery_reply fuzz_aetei_reply)
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=("${all[@]}")
 dir="${ARDEL_FUZZ_DIR:-build-fuzz}"
@@ -60,7 +62,7 @@ for t in "${targets[@]}"; do
     # The window's message pane grows with every input, so libFuzzer's
     # per-input leak check would scan the heap on every run (50x slower).
     # Leaks are still caught by LeakSanitizer when the run ends.
-    fuzz_plain_reply|fuzz_tavo_packet|fuzz_tcp_stream) leaks=0 ;;
+    fuzz_plain_reply|fuzz_tavo_packet) leaks=0 ;;
   esac
 
   echo "=== $t: ${secs}s"

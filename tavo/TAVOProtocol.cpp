@@ -7,10 +7,10 @@ namespace ardel {
 
 namespace {
 
-constexpr char kTavoStart = char(0xFD);
-constexpr char kTavoEnd = char(0xFE);
-constexpr char kTavowStart = char(0xFB);
-constexpr char kTavowEnd = char(0xFC);
+using wire::kTavoEnd;
+using wire::kTavoStart;
+using wire::kTavowEnd;
+using wire::kTavowStart;
 constexpr int kTavowHeader = 14;
 constexpr int kTavoOverhead = 11;
 constexpr int kTavowOverhead = 3; // start byte, checksum, end byte

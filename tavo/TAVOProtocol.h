@@ -1,6 +1,8 @@
 // Codec of the TAVO and TAVOW packet variants, on plain bytes.
 #pragma once
 
+#include "tavo/TavoWire.h"
+
 #include <QByteArray>
 #include <QObject>
 
@@ -36,7 +38,7 @@ public:
 class TTAVOProtocol : public QObject {
     Q_OBJECT
 public:
-    static constexpr int kMaxPacket = 1024;
+    static constexpr int kMaxPacket = wire::kMaxPacket;
 
     explicit TTAVOProtocol(QObject *owner = nullptr);
 

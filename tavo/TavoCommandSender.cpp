@@ -3,6 +3,7 @@
 #include "net/DatagramSender.h"
 #include "net/TextUtil.h"
 #include "tavo/TAVOProtocol.h"
+#include "tavo/TavoWire.h"
 
 #include <QTime>
 #include <QTimer>
@@ -109,7 +110,7 @@ void TTavoCommandSender::SendCurrent(const QString &message)
     Log(message + FromCp1250(command.left(5)));
     QByteArray packet;
     m_protocol->Encode(command, packet);
-    m_comms->SendText(target, packet, kDevicePort);
+    m_comms->SendText(target, packet, wire::kTavoPort);
     m_timer->stop();
     m_timer->start();
 }

@@ -27,7 +27,6 @@ public:
     using LineSink = std::function<void(const QString &line)>;
 
     static constexpr int kRetryMs = 250;
-    static constexpr quint16 kDevicePort = 65500;
     // Sends of one command by start or timeout steps before the list is given up.
     static constexpr int kMaxSends = 3;
 

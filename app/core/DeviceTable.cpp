@@ -175,11 +175,11 @@ QVariant TDeviceTableModel::headerData(int section, Qt::Orientation orientation,
 
 void TDeviceTableModel::MergeDeviceRow(const DeviceRow &f)
 {
-    if (f.size() < 10 || !IsValidMac(f.at(0)))
+    if (f.size() < kDeviceRowFields || !IsValidMac(f.at(RowMac)))
         return;
-    const QString &mac = f.at(0);
-    const QString &status = f.at(2);
-    const QString &ip = f.at(6);
+    const QString &mac = f.at(RowMac);
+    const QString &status = f.at(RowStatus);
+    const QString &ip = f.at(RowIp);
 
     int r = FindDeviceRow(ip, mac);
     const bool isNew = r < 0;
@@ -211,18 +211,18 @@ void TDeviceTableModel::MergeDeviceRow(const DeviceRow &f)
         }
     }
 
-    row->cells[ColOwner] = f.at(4);
-    row->cells[ColDeviceName] = f.at(5);
+    row->cells[ColOwner] = f.at(RowOwner);
+    row->cells[ColDeviceName] = f.at(RowName);
     row->cells[ColMac] = mac;
     row->cells[ColMacHex] = MacToHex(mac);
     // An existing row was found by this very IP text, so column 5 only
     // changes for a new row; the index is updated when that row goes in.
     if (IsValidIp(ip))
         row->cells[ColIp] = ip;
-    row->cells[ColPort] = f.at(1);
-    row->cells[ColTavow] = f.at(7);
-    row->cells[ColGateway] = f.at(8);
-    row->cells[ColMask] = f.at(9);
+    row->cells[ColPort] = f.at(RowPort);
+    row->cells[ColTavow] = f.at(RowTavow);
+    row->cells[ColGateway] = f.at(RowGateway);
+    row->cells[ColMask] = f.at(RowMask);
 
     if (isNew) {
         r = RowCount();

@@ -50,10 +50,24 @@ struct DeviceColumnInfo {
 // Look of the columns, in index order (which is also the display order).
 const std::array<DeviceColumnInfo, kDeviceColumnCount> &DeviceColumns();
 
-// One device as the merge receives it: 0 MAC, 1 port, 2 status text, 3 not
-// shown, 4 owner, 5 device name, 6 IP address, 7 TAVOW address, 8 gateway,
-// 9 subnet mask. Extra entries are ignored.
+// One device as the merge receives it, by the positions below. Extra entries
+// are ignored.
 using DeviceRow = QStringList;
+
+// Positions in a DeviceRow (not the table's column numbers).
+enum DeviceRowField : int {
+    RowMac = 0,      // six decimal numbers 0..255 joined by "."
+    RowPort = 1,
+    RowStatus = 2,   // its 4th and 5th characters are the status letters
+    RowHidden = 3,   // a text the table does not show
+    RowOwner = 4,
+    RowName = 5,     // device name
+    RowIp = 6,
+    RowTavow = 7,    // empty for devices without a TAVOW address
+    RowGateway = 8,
+    RowMask = 9,
+};
+inline constexpr int kDeviceRowFields = 10;
 
 // Texts of the "Listastátusz" column.
 inline constexpr QStringView kListStatusNew = u"új";     // added by the current refresh

@@ -9,6 +9,7 @@
 #include "config/frm_setMAC.h"
 #include "config/frm_setip.h"
 #include "tavo/TAVOProtocol.h"
+#include "tavo/TavoWire.h"
 #include "tests/common/TestLan.h"
 
 #include <QElapsedTimer>
@@ -97,8 +98,9 @@ TEST_F(ConfigUnit, FramerHandlesWholeFramesOnlyAndKeepsAnOpenFrameForTheNextChun
     Tf_main *m = main();
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        m->InTavoFrame = false;
-        m->TavoFrame.clear();
+        // An end byte closes whatever frame the previous case left open.
+        m->TAVOSocket1ReadChunk(QByteArray("\xFC"));
+        ASSERT_FALSE(m->TavoFramer().InFrame());
         for (const Chunk &ch : c.chunks) {
             const int at = mark();
             m->TAVOSocket1ReadChunk(ch.bytes);
@@ -108,8 +110,8 @@ TEST_F(ConfigUnit, FramerHandlesWholeFramesOnlyAndKeepsAnOpenFrameForTheNextChun
             ASSERT_FALSE(lines.isEmpty());
             EXPECT_TRUE(lines.last().startsWith(QStringLiteral("TAVO be: "))) << lines.last().toStdString();
         }
-        EXPECT_EQ(m->InTavoFrame, c.inFrameAfter);
-        EXPECT_EQ(m->TavoFrame, c.frameAfter);
+        EXPECT_EQ(m->TavoFramer().InFrame(), c.inFrameAfter);
+        EXPECT_EQ(m->TavoFramer().Partial(), c.frameAfter);
     }
 }
 
@@ -120,11 +122,11 @@ TEST_F(ConfigUnit, FramerDropsAStreamWithoutEndByteAtTheLongestPacketAndRecovers
     m->TAVOSocket1ReadChunk("\xFB");
     for (int i = 0; i < 40; ++i) {
         m->TAVOSocket1ReadChunk(QByteArray(100, 'A'));
-        ASSERT_LE(m->TavoFrame.size(), TTAVOProtocol::kMaxPacket) << "chunk " << i;
+        ASSERT_LE(m->TavoFramer().Partial().size(), TTAVOProtocol::kMaxPacket) << "chunk " << i;
     }
     // A second endless frame after the first was dropped.
     m->TAVOSocket1ReadChunk("\xFB" + QByteArray(3000, 'B'));
-    EXPECT_LE(m->TavoFrame.size(), TTAVOProtocol::kMaxPacket);
+    EXPECT_LE(m->TavoFramer().Partial().size(), TTAVOProtocol::kMaxPacket);
     EXPECT_TRUE(dataLinesSince(at).isEmpty());
     m->TAVOSocket1ReadChunk(FrameOf("AFRAME1"));
     EXPECT_EQ(dataLinesSince(at), QStringList{QStringLiteral("TAVO data: AFRAME1")});
@@ -493,7 +495,7 @@ struct FakeDevice {
                 });
             }
         });
-        return server.listen(QHostAddress(QStringLiteral("10.78.0.1")), Tf_main::kTcpPort);
+        return server.listen(QHostAddress(QStringLiteral("10.78.0.1")), wire::kTcpPort);
     }
 };
 

@@ -689,7 +689,7 @@ TEST_P(TcpFaultTest, FrameBufferStaysBoundedAndTheTimerEndsTheConnection)
     ASSERT_TRUE(testlan::pumpUntil([&] { return listening.load(); }, 3000));
 
     qsizetype biggestFrame = 0;
-    QObject::connect(m->TAVOSocket1, &QTcpSocket::readyRead, m, [&] { biggestFrame = std::max(biggestFrame, m->TavoFrame.size()); });
+    QObject::connect(m->TAVOSocket1, &QTcpSocket::readyRead, m, [&] { biggestFrame = std::max(biggestFrame, m->TavoFramer().Partial().size()); });
     const qint64 hwmBefore = procStatusKb("VmHWM");
     StallMeter stall;
     const int firstLine = static_cast<int>(memoTexts().size());
@@ -713,7 +713,7 @@ TEST_P(TcpFaultTest, FrameBufferStaysBoundedAndTheTimerEndsTheConnection)
     ASSERT_FALSE(lines.isEmpty());
     EXPECT_EQ(lines.last(), QStringLiteral("TCP timer"));
     EXPECT_LE(biggestFrame, 1024);
-    EXPECT_LE(m->TavoFrame.size(), 1024);
+    EXPECT_LE(m->TavoFramer().Partial().size(), 1024);
     EXPECT_EQ(m->TAVOSocket1->state(), QAbstractSocket::UnconnectedState);
     EXPECT_FALSE(memoHas(lines, [](const QString &l) { return l.startsWith(QStringLiteral("Az EEPROM")); }));
     EXPECT_LT(hwmAfter - hwmBefore, kGrowthBoundKb);

@@ -26,8 +26,6 @@ constexpr int kSocketBuffer = 16 * 1024 * 1024;
 constexpr int kReadBatch = 256;
 constexpr int kMaxTcpPeers = 512;
 constexpr qint64 kTcpIdleMs = 10000;
-// A frame never grows past the largest packet; anything longer is noise.
-constexpr qsizetype kMaxFrame = TTAVOProtocol::kMaxPacket;
 
 QString endpoint(std::uint32_t ip, quint16 port)
 {
@@ -403,8 +401,8 @@ void Emulator::handleTavo(const Incoming &in)
     const std::uint8_t seq = m_codec.CsomagSorszam;
     if (!in.payload.isEmpty()) {
         const char first = in.payload.at(0);
-        entry.insert(QStringLiteral("variant"), first == char(0xFB) ? QStringLiteral("tavow")
-                                                    : first == char(0xFD) ? QStringLiteral("tavo")
+        entry.insert(QStringLiteral("variant"), first == wire::kTavowStart ? QStringLiteral("tavow")
+                                                    : first == wire::kTavoStart ? QStringLiteral("tavo")
                                                                           : QStringLiteral("unknown"));
     }
     entry.insert(QStringLiteral("decode_error"), err);
@@ -632,27 +630,8 @@ void Emulator::onTcpReadyRead(QTcpSocket *s)
     peer.lastActivityMs = NowMs();
     QJsonObject entry = Journal::Entry(QStringLiteral("tcp"), peer.src, peer.dst, QString(), chunk);
     bool first = true;
-    // Frames run from 0xFB to 0xFC; a new 0xFB restarts the frame and bytes
-    // outside a frame are dropped, as the program itself reads the stream.
-    for (const char b : chunk) {
-        if (b == char(0xFB)) {
-            peer.frame = QByteArray(1, b);
-            peer.inFrame = true;
-        } else if (!peer.inFrame) {
-            continue;
-        } else if (b == char(0xFC)) {
-            peer.frame.append(b);
-            peer.inFrame = false;
-            const QByteArray frame = peer.frame;
-            peer.frame.clear();
-            handleTcpFrame(s, peer, frame, entry, first);
-        } else if (peer.frame.size() >= kMaxFrame) {
-            peer.frame.clear();
-            peer.inFrame = false;
-        } else {
-            peer.frame.append(b);
-        }
-    }
+    // The stream is framed as the program itself reads it.
+    peer.framer.Feed(chunk, [&](const QByteArray &frame) { handleTcpFrame(s, peer, frame, entry, first); });
     if (m_journal)
         m_journal->Add(NowMs(), entry);
 }

@@ -4,6 +4,8 @@
 #pragma once
 
 #include "tavo/TAVOProtocol.h"
+#include "tavo/TavoStreamFramer.h"
+#include "tavo/TavoWire.h"
 #include "tools/devsim/Device.h"
 #include "tools/devsim/DevsimConfig.h"
 #include "tools/devsim/Journal.h"
@@ -29,9 +31,9 @@ class QTcpSocket;
 
 namespace ardel::devsim {
 
-inline constexpr quint16 kPlainPort = 65535;
-inline constexpr quint16 kTavoPort = 65500;
-inline constexpr quint16 kTcpPort = 1001;
+using wire::kPlainPort;
+using wire::kTavoPort;
+using wire::kTcpPort;
 
 struct Stats {
     quint64 udpReceived = 0;
@@ -86,8 +88,7 @@ private:
     struct TcpPeer {
         std::uint32_t localIp = 0;
         QString src, dst;
-        QByteArray frame;
-        bool inFrame = false;
+        TTavoStreamFramer framer;
         qint64 lastActivityMs = 0;
         Device *device = nullptr;
     };
