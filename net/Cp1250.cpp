@@ -27,6 +27,19 @@ constexpr std::array<char16_t, 128> kUpper = {
     0x0159, 0x016F, 0x00FA, 0x0171, 0x00FC, 0x00FD, 0x0163, 0x02D9,
 };
 
+// Every byte, so that decoding has no branch.
+constexpr std::array<char16_t, 256> MakeDecodeTable()
+{
+    std::array<char16_t, 256> table{};
+    for (std::size_t i = 0; i < 0x80; ++i)
+        table[i] = char16_t(i);
+    for (std::size_t i = 0; i < kUpper.size(); ++i)
+        table[0x80 + i] = kUpper[i];
+    return table;
+}
+
+constexpr std::array<char16_t, 256> kDecode = MakeDecodeTable();
+
 // The highest code point the code page holds is U+2122 (trade mark sign).
 constexpr char16_t kEncodeEnd = 0x2123;
 
@@ -98,10 +111,8 @@ QString FromCp1250(const QByteArray &bytes)
     QString out(n, Qt::Uninitialized);
     const auto *p = reinterpret_cast<const std::uint8_t *>(bytes.constData());
     auto *o = reinterpret_cast<char16_t *>(out.data());
-    for (qsizetype i = 0; i < n; ++i) {
-        const std::uint8_t b = p[i];
-        o[i] = b < 0x80 ? char16_t(b) : kUpper[b - 0x80];
-    }
+    for (qsizetype i = 0; i < n; ++i)
+        o[i] = kDecode[p[i]];
     return out;
 }
 
