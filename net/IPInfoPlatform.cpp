@@ -73,7 +73,6 @@ QString describe(const QNetworkInterface &iface)
 #endif
 }
 
-
 } // namespace
 
 std::vector<TAdapterRecord> PlatformAdapters()

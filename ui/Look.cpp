@@ -17,8 +17,7 @@ QFont FixedFont(int pointSize, bool bold)
 {
     QFont f(QStringLiteral("Courier New"), pointSize);
     f.setFamilies({QStringLiteral("Courier New"), QStringLiteral("Liberation Mono"), QStringLiteral("DejaVu Sans Mono")});
-    // Fontconfig reads both hints as "monospace" when no family above exists.
-    f.setStyleHint(QFont::TypeWriter);
+    f.setStyleHint(QFont::Monospace);
     f.setFixedPitch(true);
     f.setBold(bold);
     return f;
