@@ -1,13 +1,14 @@
 #include "app/frm_main.h"
 
 #include "app/Anchors.h"
-#include "config/DeferredIcons.h"
 #include "config/frm_settings.h"
 #include "log/NaploComponent.h"
 #include "net/UDPComms.h"
 #include "net/ui/frm_netparam.h"
 #include "tavo/TAVOProtocol.h"
 #include "tavo/TavoCommandSender.h"
+#include "ui/DeferredIcons.h"
+#include "ui/Look.h"
 
 #include <QCloseEvent>
 #include <QDateTime>
@@ -35,37 +36,6 @@
 namespace ardel {
 
 namespace {
-
-const QColor kNavy(0, 0, 128);
-const QColor kLime(0, 255, 0);
-const QColor kGreen(0, 128, 0);
-
-QFont fixedFont(int pointSize, bool bold)
-{
-    // Liberation Mono stands in for Courier New with the same metrics.
-    QFont f(QStringLiteral("Courier New"), pointSize);
-    f.setStyleHint(QFont::TypeWriter);
-    f.setFamilies({QStringLiteral("Courier New"), QStringLiteral("Liberation Mono"), QStringLiteral("DejaVu Sans Mono")});
-    f.setBold(bold);
-    return f;
-}
-
-QFont uiFont(int pointSize, bool bold)
-{
-    QFont f(QStringLiteral("MS Sans Serif"), pointSize);
-    f.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
-    f.setStyleHint(QFont::SansSerif);
-    f.setBold(bold);
-    return f;
-}
-
-void setTextColour(QLabel *label, const QColor &c)
-{
-    QPalette pal = label->palette();
-    pal.setColor(QPalette::WindowText, c);
-    pal.setColor(QPalette::Disabled, QPalette::WindowText, c);
-    label->setPalette(pal);
-}
 
 // Control characters would split one message into several pane lines. A
 // line is also cut short: the pane keeps many thousands of lines, and a
@@ -127,7 +97,7 @@ Tf_main::Tf_main(QWidget *parent) : QMainWindow(parent)
 {
     setObjectName(QStringLiteral("f_main"));
     setWindowTitle(QStringLiteral("Ardel - Kelvara Device Detector v1.24"));
-    setFont(uiFont(8, false));
+    setFont(UiFont(8, false));
     m_anchors = std::make_unique<TAnchors>();
 
     TAVOProt1 = new TTAVOProtocol(this);
@@ -186,10 +156,7 @@ void Tf_main::buildControls()
 {
     Central = new QWidget(this);
     Central->setObjectName(QStringLiteral("Central"));
-    QPalette pal = Central->palette();
-    pal.setColor(QPalette::Window, kNavy);
-    Central->setPalette(pal);
-    Central->setAutoFillBackground(true);
+    ApplyNavyBackground(Central);
     setCentralWidget(Central);
     // The layout's coordinates are client coordinates above the 19-pixel status bar.
     Central->resize(1020, 489);
@@ -200,7 +167,7 @@ void Tf_main::buildControls()
     ngrid_machine_list = new QTableView(Panel1);
     ngrid_machine_list->setObjectName(QStringLiteral("ngrid_machine_list"));
     ngrid_machine_list->setGeometry(8, 8, 833, 265);
-    ngrid_machine_list->setFont(fixedFont(8, false));
+    ngrid_machine_list->setFont(FixedFont(8, false));
 
     mm_info = new QPlainTextEdit(Panel1);
     mm_info->setObjectName(QStringLiteral("mm_info"));
@@ -221,7 +188,7 @@ void Tf_main::buildControls()
     Memo1 = new QPlainTextEdit(Central);
     Memo1->setObjectName(QStringLiteral("Memo1"));
     Memo1->setGeometry(8, 349, 851, 131);
-    Memo1->setFont(fixedFont(10, true));
+    Memo1->setFont(FixedFont(10, true));
     Memo1->setReadOnly(true);
     Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
     Memo1->setMaximumBlockCount(kMemoMaxLines);
@@ -244,22 +211,22 @@ void Tf_main::buildControls()
     Panel2->setLineWidth(2);
     {
         QPalette p = Panel2->palette();
-        p.setColor(QPalette::Window, QColor(63, 63, 63));
+        p.setColor(QPalette::Window, kIndicatorFrame);
         Panel2->setPalette(p);
         Panel2->setAutoFillBackground(true);
     }
     Label1 = new QLabel(QStringLiteral("Kommunikáció"), Panel2);
     Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setFont(uiFont(10, true));
+    Label1->setFont(UiFont(10, true));
     Label1->move(16, 15);
     Label1->adjustSize();
-    setTextColour(Label1, Qt::black);
+    SetTextColour(Label1, Qt::black);
     lbl_con = new QLabel(QStringLiteral("Kommunikáció"), Panel2);
     lbl_con->setObjectName(QStringLiteral("lbl_con"));
-    lbl_con->setFont(uiFont(10, true));
+    lbl_con->setFont(UiFont(10, true));
     lbl_con->move(15, 13);
     lbl_con->adjustSize();
-    setTextColour(lbl_con, kGreen);
+    SetTextColour(lbl_con, kIdleGreen);
 
     bbtn_refresh = makeButton(pnl_buttons, "bbtn_refresh", QStringLiteral("Frissítés"), 64, QStyle::SP_BrowserReload);
     bbtn_change_ip = makeButton(pnl_buttons, "bbtn_change_ip", QStringLiteral("IP cím csere"), 96, QStyle::SP_FileDialogDetailedView);
@@ -444,7 +411,7 @@ void Tf_main::ResetTavoAddresses()
 
 void Tf_main::SetIndicator(bool busy)
 {
-    setTextColour(lbl_con, busy ? kLime : kGreen);
+    SetTextColour(lbl_con, busy ? kBusyLime : kIdleGreen);
 }
 
 void Tf_main::SetBusy(bool busy)
@@ -537,7 +504,7 @@ void Tf_main::bbtn_netClick()
         return;
     m_comms->MarkOpenConnections();
     m_dialogs.f_netparam->exec();
-    if (m_dialogs.f_netparam->Answer() == 1)
+    if (m_dialogs.f_netparam->Answer() == Tf_netparam::AnswerOk)
         ServerListRefresh();
 }
 

@@ -82,7 +82,7 @@ void Tf_main::ChangeDeviceIP(const QString &password, const QString &newAddress)
     if (address.isEmpty()) {
         dlg->SetIP(current);
         dlg->exec();
-        if (dlg->Answer() == 1) {
+        if (dlg->Answer() == Tf_setip::AnswerOk) {
             address = dlg->GetIP();
             if (m_table->FindDeviceRow(address, QString(), QString()) >= 0
                 && askOkCancel(this, QStringLiteral("Figyelmeztetés"),
@@ -106,7 +106,7 @@ void Tf_main::AskPassword()
     Tf_passw *dlg = m_dialogs.f_passw;
     if (dlg) {
         dlg->exec();
-        if (dlg->Answer() == 1 && m_dialogs.f_setip) {
+        if (dlg->Answer() == Tf_passw::AnswerOk && m_dialogs.f_setip) {
             ChangeDeviceIP(dlg->GetPassword(), m_dialogs.f_setip->GetIP());
             return;
         }
@@ -147,7 +147,7 @@ void Tf_main::CheckDevicePassword(const QByteArray &devicePassword)
     if (!dlg)
         return;
     dlg->exec();
-    if (dlg->Answer() == 1)
+    if (dlg->Answer() == Tf_passw::AnswerOk)
         MatchDevicePassword(devicePassword);
 }
 
@@ -170,10 +170,10 @@ void Tf_main::ShowSettings()
     dlg->SetGateway(m_table->Cell(r, ColGateway));
     dlg->SetMask(m_table->Cell(r, ColMask));
     dlg->exec();
-    if (dlg->Answer() == 1) {
+    if (dlg->Answer() == Tf_settings::AnswerSave) {
         WriteMessage(QStringLiteral("Beállítás mentés"));
         SaveSettings(ip, m_table->Cell(r, ColTavow));
-    } else if (dlg->Answer() == 2) {
+    } else if (dlg->Answer() == Tf_settings::AnswerRestart) {
         WriteMessage(QStringLiteral("Újraindítás kértek"));
         RestartDevice(ip, m_table->Cell(r, ColTavow));
     }
@@ -232,7 +232,7 @@ void Tf_main::ChangeMAC(int row)
         return;
     dlg->SetMAC(macBytes(m_table->Cell(row, ColMac)));
     dlg->exec();
-    if (dlg->Answer() != 1)
+    if (dlg->Answer() != Tf_setMAC::AnswerOk)
         return;
     WriteMessage(QStringLiteral("Új MAC cím: ") + FromCp1250(dlg->GetMAC()));
     // The row may have changed while the dialog was open; its address is read now.

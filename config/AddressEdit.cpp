@@ -1,6 +1,7 @@
 #include "config/AddressEdit.h"
 
 #include "net/DecimalText.h"
+#include "ui/Look.h"
 
 #include <QFont>
 #include <QFontMetrics>
@@ -74,10 +75,7 @@ AddressEdit::AddressEdit(QWidget *parent)
 {
     // '0' is an optional digit here: every position may stay blank (a space).
     setInputMask(QStringLiteral("000.000.000.000; "));
-    QFont font(QStringLiteral("Courier New"));
-    font.setFamilies({QStringLiteral("Courier New"), QStringLiteral("Liberation Mono"), QStringLiteral("DejaVu Sans Mono")});
-    font.setStyleHint(QFont::Monospace);
-    font.setFixedPitch(true);
+    const QFont font = FixedFont();
     setFont(font);
     const QFontMetrics metrics(font);
     setMinimumWidth(metrics.horizontalAdvance(QStringLiteral("000.000.000.000")) + 16);

@@ -1,31 +1,25 @@
 #include "config/ConfigDialog.h"
 
 #include "config/ByteSpinEdit.h"
-#include "config/DeferredIcons.h"
+#include "ui/DeferredIcons.h"
+#include "ui/Look.h"
 
-#include <QApplication>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
-#include <QShowEvent>
 #include <QStyle>
 #include <QVBoxLayout>
 
 namespace ardel {
 
 ConfigDialog::ConfigDialog(const QString &objectName, const QString &caption, QWidget *parent)
-    : QDialog(parent)
+    : AnswerDialog(parent)
 {
     setObjectName(objectName);
     setWindowTitle(caption);
     setModal(true);
-
-    QPalette navy = palette();
-    navy.setColor(QPalette::Window, QColor(0x00, 0x00, 0x80));
-    setPalette(navy);
-    setAutoFillBackground(true);
+    ApplyNavyBackground(this);
 
     m_layout = new QVBoxLayout(this);
     m_layout->setContentsMargins(12, 12, 12, 12);
@@ -36,14 +30,8 @@ ConfigDialog::ConfigDialog(const QString &objectName, const QString &caption, QW
 
 QHBoxLayout *ConfigDialog::AddPanel()
 {
-    auto *panel = new QFrame(this);
-    panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    panel->setLineWidth(2);
     // The panel keeps the ordinary window colour, so the labels stay legible.
-    QPalette plain = panel->palette();
-    plain.setColor(QPalette::Window, QApplication::palette().color(QPalette::Window));
-    panel->setPalette(plain);
-    panel->setAutoFillBackground(true);
+    QFrame *panel = MakeBevelPanel(this, DialogPanelFace());
     auto *row = new QHBoxLayout(panel);
     row->setContentsMargins(10, 8, 10, 8);
     row->setSpacing(6);
@@ -53,10 +41,7 @@ QHBoxLayout *ConfigDialog::AddPanel()
 
 QLabel *ConfigDialog::AddBoldLabel(QHBoxLayout *row, const QString &text)
 {
-    auto *label = new QLabel(text);
-    QFont bold = label->font();
-    bold.setBold(true);
-    label->setFont(bold);
+    QLabel *label = MakeBoldLabel(text);
     row->addWidget(label);
     row->addStretch(1);
     return label;
@@ -72,7 +57,7 @@ void ConfigDialog::AddButtons(const QString &setCaption)
     SetIconWhenShown(m_back, QStyle::SP_DialogCancelButton);
     m_back->setObjectName(QStringLiteral("bbtn_back"));
     connect(m_set, &QPushButton::clicked, this, [this] { bbtn_setClick(); });
-    connect(m_back, &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_back, &QPushButton::clicked, this, &ConfigDialog::bbtn_backClick);
 
     auto *row = new QHBoxLayout;
     row->addWidget(m_set);
@@ -99,27 +84,6 @@ std::array<ByteSpinEdit *, 6> ConfigDialog::AddMacFields(QHBoxLayout *row)
         fields[static_cast<size_t>(i)] = field;
     }
     return fields;
-}
-
-void ConfigDialog::CloseWith(int answer)
-{
-    m_answer = answer;
-    done(QDialog::Accepted);
-}
-
-void ConfigDialog::showEvent(QShowEvent *event)
-{
-    // The wider buttons resize the dialog now, before it is centred.
-    if (ApplyDeferredIcons(this) && layout())
-        layout()->activate();
-    QDialog::showEvent(event);
-    // A spontaneous show (restoring a minimised window) is not a new opening.
-    if (event->spontaneous())
-        return;
-    m_answer = 0;
-    FormShow();
-    if (QScreen *screen = this->screen())
-        move(screen->availableGeometry().center() - rect().center());
 }
 
 QByteArray MacFieldsBytes(const std::array<ByteSpinEdit *, 6> &fields)

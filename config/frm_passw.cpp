@@ -35,7 +35,7 @@ void Tf_passw::FormShow()
 void Tf_passw::bbtn_setClick()
 {
     // An empty password is a valid answer: the device decides.
-    CloseWith(1);
+    CloseWith(AnswerOk);
 }
 
 } // namespace ardel

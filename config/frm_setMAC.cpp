@@ -33,7 +33,7 @@ void Tf_setMAC::FormShow()
 
 void Tf_setMAC::bbtn_setClick()
 {
-    CloseWith(1);
+    CloseWith(AnswerOk);
 }
 
 } // namespace ardel

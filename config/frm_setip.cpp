@@ -41,7 +41,7 @@ void Tf_setip::FormShow()
 void Tf_setip::bbtn_setClick()
 {
     if (CheckIP(me_ip_addr->FieldText())) {
-        CloseWith(1);
+        CloseWith(AnswerOk);
         return;
     }
     QMessageBox::critical(this, QStringLiteral("Hiba"), QStringLiteral("Hibás IP címet adott meg!"), QMessageBox::Ok);

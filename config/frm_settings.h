@@ -17,9 +17,6 @@ class Tf_settings : public ConfigDialog
 {
     Q_OBJECT
 public:
-    // Answer values.
-    enum : int { AnswerNone = 0, AnswerSave = 1, AnswerRestart = 2 };
-
     explicit Tf_settings(QWidget *parent = nullptr);
 
     // Each remembers the text as the field's start value; the field shows it

@@ -1,5 +1,7 @@
 #include "log/Naplo.h"
 
+#include "net/Cp1250.h"
+
 #include <QDir>
 #include <QFile>
 #include <QScopeGuard>
@@ -90,7 +92,6 @@ qsizetype NarrowPlain(const char16_t *p, qsizetype n, char *out, char16_t lowest
 TNaplo::TNaplo(std::shared_ptr<TNaploClock> clock)
     : m_clock(clock ? std::move(clock) : SystemNaploClock())
     , m_dbLog(std::make_unique<TDBNaplo>(m_clock))
-    , m_encoder("windows-1250", QStringConverter::Flag::Stateless)
     , m_syncMs(NaploZeroDateTime().toMSecsSinceEpoch())
 {
     // A monotonic millisecond counter needs no timer resolution request here.
@@ -312,7 +313,7 @@ const QByteArray &TNaplo::Encode(const QString &line)
             out[k] = char(p[k].unicode());
         return m_bytes;
     }
-    m_bytes = m_encoder.encode(line);
+    ToCp1250(line, m_bytes);
     if (!m_bytes.contains('\x1A'))
         return m_bytes;
     // Characters code page 1250 lacks come out as the converter's control

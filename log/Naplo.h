@@ -9,7 +9,6 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
-#include <QStringEncoder>
 
 #include <sys/types.h>
 
@@ -102,7 +101,6 @@ private:
 
     std::shared_ptr<TNaploClock> m_clock;
     std::unique_ptr<TDBNaplo> m_dbLog;
-    QStringEncoder m_encoder;
 
     QString m_logFile;
     bool m_logging = false;

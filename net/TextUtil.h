@@ -5,7 +5,9 @@
 #include <QString>
 #include <QStringList>
 
-// Whoever reads texts here usually reads numbers in them too.
+// Whoever reads texts here usually reads numbers in them too, and converts
+// them from and to code page 1250.
+#include "net/Cp1250.h"
 #include "net/DecimalText.h"
 
 namespace ardel {
@@ -14,9 +16,5 @@ namespace ardel {
 // gives one empty piece, and a text ending in sep gives an empty last piece.
 void SplitText(const QString &text, QChar sep, QStringList &list);
 QStringList SplitText(const QString &text, QChar sep);
-
-// Code page 1250 is what devices send and what the log and export files hold.
-QByteArray ToCp1250(const QString &text);
-QString FromCp1250(const QByteArray &bytes);
 
 } // namespace ardel

@@ -1,6 +1,7 @@
 #include "net/ui/frm_netparam.h"
 
-#include "config/DeferredIcons.h"
+#include "ui/DeferredIcons.h"
+#include "ui/Look.h"
 
 #include <QCheckBox>
 #include <QFrame>
@@ -12,40 +13,6 @@
 #include <QStyle>
 
 namespace ardel {
-
-void ApplyNavyBackground(QWidget *w)
-{
-    QPalette pal = w->palette();
-    pal.setColor(QPalette::Window, QColor(0, 0, 128));
-    w->setPalette(pal);
-    w->setAutoFillBackground(true);
-}
-
-QFrame *MakeBevelPanel(QWidget *parent, int x, int y, int w, int h)
-{
-    auto *panel = new QFrame(parent);
-    panel->setFrameShape(QFrame::Panel);
-    panel->setFrameShadow(QFrame::Raised);
-    panel->setLineWidth(2);
-    QPalette pal = panel->palette();
-    pal.setColor(QPalette::Window, QColor(212, 208, 200));
-    panel->setPalette(pal);
-    panel->setAutoFillBackground(true);
-    panel->setGeometry(x, y, w, h);
-    return panel;
-}
-
-QLabel *MakeBoldLabel(QWidget *parent, const QString &text, int x, int y, int pointSize)
-{
-    auto *label = new QLabel(text, parent);
-    QFont f = label->font();
-    f.setBold(true);
-    f.setPointSize(pointSize);
-    label->setFont(f);
-    label->move(x, y);
-    label->adjustSize();
-    return label;
-}
 
 namespace {
 
@@ -82,7 +49,7 @@ private:
 
 } // namespace
 
-Tf_netparam::Tf_netparam(QWidget *parent) : QDialog(parent)
+Tf_netparam::Tf_netparam(QWidget *parent) : AnswerDialog(parent)
 {
     setObjectName(QStringLiteral("f_netparam"));
     setWindowTitle(QStringLiteral("Hálózati paraméterek beállítása"));
@@ -137,27 +104,9 @@ TConnectionCheckBox *Tf_netparam::CreateCheckBox(const QString &caption, int lef
     return box;
 }
 
-void Tf_netparam::showEvent(QShowEvent *event)
-{
-    ApplyDeferredIcons(this);
-    FormShow();
-    QDialog::showEvent(event);
-}
-
-void Tf_netparam::FormShow()
-{
-    m_answer = 0;
-}
-
 void Tf_netparam::bbtn_setClick()
 {
-    m_answer = 1;
-    accept();
-}
-
-void Tf_netparam::bbtn_backClick()
-{
-    reject();
+    CloseWith(AnswerOk);
 }
 
 } // namespace ardel

@@ -1,6 +1,6 @@
 #include "tools/devsim/Device.h"
 
-#include <QStringEncoder>
+#include "net/Cp1250.h"
 
 #include <algorithm>
 
@@ -8,17 +8,9 @@ namespace ardel::devsim {
 
 namespace {
 
-// Same bytes as ToCp1250, with one converter kept for the thousands of texts
-// a large run encodes at start.
-QByteArray wire(const QString &text)
-{
-    static thread_local QStringEncoder enc("windows-1250", QStringConverter::Flag::Stateless);
-    return enc.encode(text);
-}
-
 void putText(QByteArray &mem, int at, int len, const QString &text)
 {
-    const QByteArray bytes = wire(text).left(len);
+    const QByteArray bytes = ToCp1250(text).left(len);
     for (int i = 0; i < len; ++i)
         mem[at + i] = i < bytes.size() ? bytes.at(i) : '\0';
 }
@@ -81,12 +73,12 @@ bool ParseSetIpCommand(const QByteArray &text, SetIpCommand &cmd)
 
 Device::Device(DeviceConfig cfg)
     : m_cfg(std::move(cfg))
-    , m_wirePort(wire(m_cfg.port))
-    , m_wireStatus(wire(m_cfg.status))
-    , m_wireField4(wire(m_cfg.field4))
-    , m_wireOwner(wire(m_cfg.owner))
-    , m_wireName(wire(m_cfg.name))
-    , m_wireVersion(wire(m_cfg.version))
+    , m_wirePort(ToCp1250(m_cfg.port))
+    , m_wireStatus(ToCp1250(m_cfg.status))
+    , m_wireField4(ToCp1250(m_cfg.field4))
+    , m_wireOwner(ToCp1250(m_cfg.owner))
+    , m_wireName(ToCp1250(m_cfg.name))
+    , m_wireVersion(ToCp1250(m_cfg.version))
     , m_ip(m_cfg.ip)
     , m_gateway(m_cfg.gateway)
     , m_mask(m_cfg.mask)
@@ -158,7 +150,7 @@ QByteArray Device::VersionReply(std::mt19937 &rng) const
 
 QByteArray Device::SetIpReply(const SetIpCommand &cmd) const
 {
-    if (m_cfg.password.isEmpty() || cmd.password == wire(m_cfg.password))
+    if (m_cfg.password.isEmpty() || cmd.password == ToCp1250(m_cfg.password))
         return QByteArrayLiteral("A");
     return QByteArrayLiteral("D");
 }

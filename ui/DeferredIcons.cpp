@@ -1,4 +1,4 @@
-#include "config/DeferredIcons.h"
+#include "ui/DeferredIcons.h"
 
 #include <QAbstractButton>
 #include <QVariant>
