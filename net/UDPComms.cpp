@@ -23,6 +23,13 @@ TUDPComms::TUDPComms(TMessageEvent memo, QObject *parent)
     : QObject(parent), MessageMemo(std::move(memo))
 {
     OnUDPRead = [this](const QByteArray &d, const QString &p, quint16 port) { defaultUDPRead(d, p, port); };
+    // Qt stops watching a socket for good when a readyRead passes without a
+    // read before the next one, which a held or briefly empty socket can run
+    // into under load; a socket with datagrams waiting and nothing queued is
+    // read from here as well, so it can never fall silent.
+    m_readCheck = new QTimer(this);
+    m_readCheck->setInterval(kReadCheckMs);
+    connect(m_readCheck, &QTimer::timeout, this, &TUDPComms::readWhatIsLeft);
 }
 
 TUDPComms::~TUDPComms()
@@ -179,13 +186,17 @@ void TUDPComms::readPending(Endpoint *ep)
     // inside this signal would leave the socket unread until the dialog closed.
     QUdpSocket *sock = ep->Socket;
     ep->ReadingHeld = false;
+    bool readOne = false;
     while (sock && sock->state() == QAbstractSocket::BoundState && sock->hasPendingDatagrams()) {
-        if (ep->Queue.size() >= kMaxQueued || ep->QueuedBytes >= kMaxQueuedBytes) {
-            // The kernel keeps the rest; a socket left unread signals no
-            // more, so the dispatch reads it again once the queue drains.
+        // Past the bound the kernel keeps the rest and the dispatch reads on
+        // once the queue drains. At least one is read all the same: Qt stops
+        // watching a socket that signalled readyRead and was not read before
+        // its next signal, and then nothing would signal again.
+        if (readOne && (ep->Queue.size() >= kMaxQueued || ep->QueuedBytes >= kMaxQueuedBytes)) {
             ep->ReadingHeld = true;
             break;
         }
+        readOne = true;
         if (sock->pendingDatagramSize() > kMaxDatagram)
             ++m_truncated;
         QNetworkDatagram d = sock->receiveDatagram(kMaxDatagram);
@@ -218,6 +229,15 @@ size_t TUDPComms::QueuedDatagrams() const
     for (const auto &ep : m_servers)
         n += ep->Queue.size();
     return n;
+}
+
+void TUDPComms::readWhatIsLeft()
+{
+    for (size_t i = 0; i < m_servers.size(); ++i) {
+        Endpoint *ep = m_servers[i].get();
+        if (ep->Queue.empty() && ep->Socket && ep->Socket->hasPendingDatagrams())
+            readPending(ep);
+    }
 }
 
 void TUDPComms::postDispatch()
@@ -263,6 +283,8 @@ void TUDPComms::dispatchPending()
             m_receiving = outer;
         }
     }
+    if (!anyQueued())
+        readWhatIsLeft();
     postDispatch();
 }
 
@@ -295,10 +317,13 @@ void TUDPComms::OpenServers()
         }
         LogMessage(QStringLiteral("Local address: ") + ref.Socket->localAddress().toString());
     }
+    if (!m_servers.empty())
+        m_readCheck->start();
 }
 
 void TUDPComms::CloseServers()
 {
+    m_readCheck->stop();
     for (auto &ep : m_servers)
         closeEndpoint(*ep);
     m_servers.clear();

@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QTimer>
 #include <QUdpSocket>
 
 #include <deque>
@@ -63,6 +64,8 @@ public:
     // the handler; past this the rest waits in the kernel's buffer.
     static constexpr size_t kMaxQueued = 2048;
     static constexpr qint64 kMaxQueuedBytes = 2 * 1024 * 1024;
+    // How often a socket with datagrams waiting is looked at besides readyRead.
+    static constexpr int kReadCheckMs = 100;
 
     // memo: appends one line to the message pane; used when no OnMessage is set.
     explicit TUDPComms(TMessageEvent memo = {}, QObject *parent = nullptr);
@@ -125,6 +128,7 @@ private:
     void closeEndpoint(Endpoint &ep);
     void readPending(Endpoint *ep);
     bool anyQueued() const;
+    void readWhatIsLeft();
     void postDispatch();
     void dispatchPending();
     void defaultUDPRead(const QByteArray &data, const QString &peer, quint16 port);
@@ -143,6 +147,7 @@ private:
     // The endpoint whose queue is served next: one datagram of each in turn,
     // so a flooded endpoint cannot hold back another one's answers.
     size_t m_nextQueue = 0;
+    QTimer *m_readCheck = nullptr;
 };
 
 } // namespace ardel
