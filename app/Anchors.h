@@ -12,8 +12,7 @@
 
 namespace ardel {
 
-enum Anchor : unsigned { AnchorLeft = 1, AnchorTop = 2, AnchorRight = 4, AnchorBottom = 8,
-                         AnchorAll = 15, AnchorTopLeft = 3 };
+enum Anchor : unsigned { AnchorLeft = 1, AnchorTop = 2, AnchorRight = 4, AnchorBottom = 8, AnchorAll = 15, AnchorTopLeft = 3 };
 
 class TAnchors : public QObject {
     Q_OBJECT

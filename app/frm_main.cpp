@@ -176,8 +176,10 @@ void Tf_main::buildControls()
     mm_info->setFrameShape(QFrame::NoFrame);
     mm_info->setLineWrapMode(QPlainTextEdit::NoWrap);
     mm_info->setPlainText(QStringLiteral(
-        "Státusz első karakter:  M - nincs engedélyezve a DHCP, I - engedélyezve és aktív, * engedélyezve de még nem kapott címet\n"
-        "Státusz második karakter:  C és világoszöld mező -  a készülék kapcsolatban van az 1001-es porton, * és sötétzöld - nincs kapcsolat\n"
+        "Státusz első karakter:  M - nincs engedélyezve a DHCP, I - engedélyezve és aktív, * engedélyezve de még nem kapott "
+        "címet\n"
+        "Státusz második karakter:  C és világoszöld mező -  a készülék kapcsolatban van az 1001-es porton, * és sötétzöld - "
+        "nincs kapcsolat\n"
         "Szürke sor: nem a program alhálózatában van a készülék, router beállítástól függően csak UDP-vel érhető el."));
     {
         QPalette p = mm_info->palette();
@@ -229,13 +231,16 @@ void Tf_main::buildControls()
     SetTextColour(lbl_con, kIdleGreen);
 
     bbtn_refresh = makeButton(pnl_buttons, "bbtn_refresh", QStringLiteral("Frissítés"), 64, QStyle::SP_BrowserReload);
-    bbtn_change_ip = makeButton(pnl_buttons, "bbtn_change_ip", QStringLiteral("IP cím csere"), 96, QStyle::SP_FileDialogDetailedView);
+    bbtn_change_ip =
+        makeButton(pnl_buttons, "bbtn_change_ip", QStringLiteral("IP cím csere"), 96, QStyle::SP_FileDialogDetailedView);
     bbtn_export = makeButton(pnl_buttons, "bbtn_export", QStringLiteral("Exportálás"), 128, QStyle::SP_DialogSaveButton);
-    sbtn_mac_hex = makeButton(pnl_buttons, "sbtn_mac_hex", QStringLiteral("MAC cím hexában"), 160, QStyle::SP_FileDialogListView, 22);
+    sbtn_mac_hex =
+        makeButton(pnl_buttons, "sbtn_mac_hex", QStringLiteral("MAC cím hexában"), 160, QStyle::SP_FileDialogListView, 22);
     sbtn_mac_hex->setCheckable(true);
     bbtn_net = makeButton(pnl_buttons, "bbtn_net", QStringLiteral("Hálózati beállítás"), 192, QStyle::SP_DriveNetIcon);
     BitBtn1 = makeButton(pnl_buttons, "BitBtn1", QStringLiteral("MAC cím csere"), 224, QStyle::SP_FileDialogInfoView);
-    bbtn_tavorefresh = makeButton(pnl_buttons, "bbtn_tavorefresh", QStringLiteral("Tavow frissítés"), 288, QStyle::SP_BrowserReload);
+    bbtn_tavorefresh =
+        makeButton(pnl_buttons, "bbtn_tavorefresh", QStringLiteral("Tavow frissítés"), 288, QStyle::SP_BrowserReload);
     bbtn_test = makeButton(pnl_buttons, "bbtn_test", QStringLiteral("Teszt"), 368, QStyle::SP_MessageBoxQuestion);
     bbtn_test2 = makeButton(pnl_buttons, "bbtn_test2", QStringLiteral("Teszt2"), 400, QStyle::SP_MessageBoxQuestion);
     bbtn_exit = makeButton(pnl_buttons, "bbtn_exit", QStringLiteral("Kilépés"), 439, QStyle::SP_DialogCloseButton);
@@ -340,9 +345,8 @@ void Tf_main::FormShow()
             WriteMessage(e.Message());
         }
         m_comms->BuildCheckBoxes();
-        m_comms->SetOnUDPRead([this](const QByteArray &data, const QString &peer, quint16 port) {
-            IdUDPServer1UDPRead(data, peer, port);
-        });
+        m_comms->SetOnUDPRead(
+            [this](const QByteArray &data, const QString &peer, quint16 port) { IdUDPServer1UDPRead(data, peer, port); });
         m_comms->CheckConnection(255);
         ServerListRefresh();
 
@@ -485,7 +489,8 @@ void Tf_main::ListOwnAddresses()
 {
     try {
         const TIPInfo info;
-        ardel::ListOwnAddresses(info, HostAddresses, [this](const QString &t) { WriteMessage(t); }, Own);
+        ardel::ListOwnAddresses(
+            info, HostAddresses, [this](const QString &t) { WriteMessage(t); }, Own);
     } catch (const EOSError &e) {
         // The report ends here; the own subnet stays 0.0.0.0/0.0.0.0, so every
         // device counts as local.

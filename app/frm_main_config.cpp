@@ -87,15 +87,16 @@ void Tf_main::ChangeDeviceIP(const QString &password, const QString &newAddress)
             if (m_table->FindDeviceRow(address, QString(), QString()) >= 0
                 && askOkCancel(this, QStringLiteral("Figyelmeztetés"),
                                QStringLiteral("IP cím ütközés van a megadott értékkel! Biztosan folytatja?"),
-                               QMessageBox::Warning) != QMessageBox::Ok)
+                               QMessageBox::Warning)
+                       != QMessageBox::Ok)
                 address.clear();
         }
     }
     if (address.isEmpty())
         return;
     WriteMessage(QStringLiteral("Setip: ") + dlg->GetIP());
-    const QString command = QStringLiteral("A") + mac + QLatin1Char('/') + password + QLatin1Char('/') + dlg->GetIP()
-                            + QStringLiteral("|2a");
+    const QString command =
+        QStringLiteral("A") + mac + QLatin1Char('/') + password + QLatin1Char('/') + dlg->GetIP() + QStringLiteral("|2a");
     WriteMessage(QStringLiteral("Parancs: ") + command);
     SendCommand(command, QStringLiteral("255.255.255.255"));
 }
@@ -136,8 +137,7 @@ void Tf_main::CheckDevicePassword(const QByteArray &devicePassword)
     // The sender resends the password read while the user types, so the same
     // answer can arrive again while this flow's dialogs are open: it must not
     // open them a second time nor refill the fields under the user.
-    if ((m_dialogs.f_passw && m_dialogs.f_passw->isVisible())
-        || (m_dialogs.f_settings && m_dialogs.f_settings->isVisible()))
+    if ((m_dialogs.f_passw && m_dialogs.f_passw->isVisible()) || (m_dialogs.f_settings && m_dialogs.f_settings->isVisible()))
         return;
     if (devicePassword.isEmpty()) {
         MatchDevicePassword(devicePassword);

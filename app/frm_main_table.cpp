@@ -129,9 +129,9 @@ void Tf_main::buildTable()
     // the selected device is found again by its IP and MAC address.
     connect(m_table, &QAbstractItemModel::modelAboutToBeReset, this, [this] {
         const int r = SelectedRow();
-        m_keepSelected = r >= 0 ? std::optional<std::pair<QString, QString>>(
-                                      std::pair(m_table->Cell(r, ColIp), m_table->Cell(r, ColMac)))
-                                : std::nullopt;
+        m_keepSelected =
+            r >= 0 ? std::optional<std::pair<QString, QString>>(std::pair(m_table->Cell(r, ColIp), m_table->Cell(r, ColMac)))
+                   : std::nullopt;
     });
     connect(m_table, &QAbstractItemModel::modelReset, this, [this] {
         if (!m_keepSelected)
@@ -172,9 +172,8 @@ void Tf_main::buildMenus()
 
 int Tf_main::SelectedRow() const
 {
-    const QModelIndexList rows = ngrid_machine_list->selectionModel()
-                                     ? ngrid_machine_list->selectionModel()->selectedRows()
-                                     : QModelIndexList();
+    const QModelIndexList rows =
+        ngrid_machine_list->selectionModel() ? ngrid_machine_list->selectionModel()->selectedRows() : QModelIndexList();
     if (rows.isEmpty())
         return -1;
     const int r = rows.first().row();
@@ -224,8 +223,7 @@ void Tf_main::bbtn_exportClick()
     if (AskExportFileName) {
         path = AskExportFileName();
     } else {
-        QFileDialog dlg(this, QString(), QStringLiteral("."),
-                        QStringLiteral("Export files (*.csv);;All files (*)"));
+        QFileDialog dlg(this, QString(), QStringLiteral("."), QStringLiteral("Export files (*.csv);;All files (*)"));
         dlg.setObjectName(QStringLiteral("SaveD1"));
         dlg.setAcceptMode(QFileDialog::AcceptSave);
         dlg.setDefaultSuffix(QStringLiteral("csv"));

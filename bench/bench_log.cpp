@@ -55,8 +55,7 @@ double RunNaplo(const QString &path, const std::vector<QString> &entries, qint32
 }
 
 #ifdef ARDEL_HAVE_SPDLOG
-template<typename Sink>
-double RunSpdlog(const std::string &path, const std::vector<std::string> &entries)
+template <typename Sink> double RunSpdlog(const std::string &path, const std::vector<std::string> &entries)
 {
     std::remove(path.c_str());
     auto sink = std::make_shared<Sink>(path, true);

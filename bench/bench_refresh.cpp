@@ -359,10 +359,12 @@ RefreshFigures MeasureRefresh(Tf_main *m, testlan::Devsim &sim, pid_t pid, Stall
     return f;
 }
 
-void PrintRefresh(const char *label, const RefreshFigures &f, double floorMs, int devices, double goalRatio, const QString &phases)
+void PrintRefresh(const char *label, const RefreshFigures &f, double floorMs, int devices, double goalRatio,
+                  const QString &phases)
 {
     const bool ok = f.idle && f.rows == devices && f.handled == f.sent && f.wallMs <= goalRatio * floorMs && f.stallMs <= 100.0;
-    std::printf("%-12s wall %7.1f ms  floor %6.0f ms  ratio %.3f  rows %d/%d  replies sent %lld handled %lld (lost %lld, emulator pending %lld)"
+    std::printf("%-12s wall %7.1f ms  floor %6.0f ms  ratio %.3f  rows %d/%d  replies sent %lld handled %lld (lost %lld, "
+                "emulator pending %lld)"
                 "  max stall %6.1f ms  rss %.1f MB peak %.1f MB  memo %d lines  [%s]%s\n",
                 label, f.wallMs, floorMs, f.wallMs / floorMs, f.rows, devices, static_cast<long long>(f.sent),
                 static_cast<long long>(f.handled), static_cast<long long>(f.sent - f.handled), static_cast<long long>(f.pending),
@@ -451,7 +453,11 @@ int RunDiscovery(const Args &a)
         const struct {
             int column;
             const char *name;
-        } sorts[] = {{ColDeviceName, "Készüléknév"}, {ColOwner, "Tulajdonos"}, {ColMac, "MAC cím"}, {ColIp, "IP cím"}, {ColIp, "IP cím (again)"}};
+        } sorts[] = {{ColDeviceName, "Készüléknév"},
+                     {ColOwner, "Tulajdonos"},
+                     {ColMac, "MAC cím"},
+                     {ColIp, "IP cím"},
+                     {ColIp, "IP cím (again)"}};
         for (const auto &s : sorts) {
             QElapsedTimer t;
             watch.Reset();
@@ -599,7 +605,8 @@ int RunTavo(const Args &a)
     int complete = 0;
     TDeviceTableModel *t = m->Table();
     for (int r = 0; r < t->RowCount(); ++r)
-        if (!t->Cell(r, ColDeviceName).isEmpty() && !t->Cell(r, ColOwner).isEmpty() && t->Cell(r, ColVersion).startsWith(QLatin1String("P:")))
+        if (!t->Cell(r, ColDeviceName).isEmpty() && !t->Cell(r, ColOwner).isEmpty()
+            && t->Cell(r, ColVersion).startsWith(QLatin1String("P:")))
             ++complete;
     int giveUps = 0;
     const QStringList memo = m->MemoLines();
@@ -689,7 +696,8 @@ std::optional<double> LaunchArdel(const QString &exe, const QString &self, const
 {
     QProcess listener;
     listener.setProcessChannelMode(QProcess::MergedChannels);
-    listener.start(QStringLiteral("ip"), {QStringLiteral("netns"), QStringLiteral("exec"), testlan::deviceNamespace(), self, QStringLiteral("listen")});
+    listener.start(QStringLiteral("ip"),
+                   {QStringLiteral("netns"), QStringLiteral("exec"), testlan::deviceNamespace(), self, QStringLiteral("listen")});
     if (!listener.waitForReadyRead(5000))
         return std::nullopt;
     if (!listener.readAll().contains("listening"))
@@ -743,8 +751,9 @@ std::optional<std::pair<double, double>> LaunchBare(const QString &exe, const QS
 int RunStartup(const Args &a)
 {
     const QString platform = qEnvironmentVariable("QT_QPA_PLATFORM");
-    std::printf("== start-up: exec to first \"X\" on the wire vs bare window's first expose, platform %s, %d runs each; load %s\n",
-                qPrintable(platform), a.reps, qPrintable(LoadAverage()));
+    std::printf(
+        "== start-up: exec to first \"X\" on the wire vs bare window's first expose, platform %s, %d runs each; load %s\n",
+        qPrintable(platform), a.reps, qPrintable(LoadAverage()));
     QTemporaryDir dir;
     const QString self = QCoreApplication::applicationFilePath();
     std::vector<double> ardel;
@@ -775,8 +784,9 @@ int RunStartup(const Args &a)
     const double ma = Median(ardel);
     std::printf("SUMMARY startup (%s): Ardel exec->first X median %.1f ms; bare window exec->expose median %.1f ms (ratio %.2f, "
                 "goal <= 1.5 %s), exec->first paint done median %.1f ms (ratio %.2f %s)\n",
-                qPrintable(platform), ma, mb, mb > 0 ? ma / mb : 0.0, mb > 0 && ma <= 1.5 * mb && !ardel.empty() ? "met" : "MISSED",
-                mp, mp > 0 ? ma / mp : 0.0, mp > 0 && ma <= 1.5 * mp ? "met" : "MISSED");
+                qPrintable(platform), ma, mb, mb > 0 ? ma / mb : 0.0,
+                mb > 0 && ma <= 1.5 * mb && !ardel.empty() ? "met" : "MISSED", mp, mp > 0 ? ma / mp : 0.0,
+                mp > 0 && ma <= 1.5 * mp ? "met" : "MISSED");
     return ardel.empty() || bare.empty() ? 1 : 0;
 }
 

@@ -42,8 +42,7 @@ const std::vector<DeviceRow> &Replies()
             const bool tavo = i % 2 == 0;
             rows.push_back(DeviceRow{mac, QStringLiteral("1010"), i % 5 == 0 ? QStringLiteral("000MC") : QStringLiteral("000I*"),
                                      QStringLiteral("0"), QStringLiteral("Tulajdonos %1").arg(i % 97),
-                                     QStringLiteral("Készülék %1").arg(i), ip,
-                                     tavo ? QString::number(i % 250) : QString(),
+                                     QStringLiteral("Készülék %1").arg(i), ip, tavo ? QString::number(i % 250) : QString(),
                                      tavo ? QStringLiteral("10.77.0.254") : QString(),
                                      tavo ? QStringLiteral("255.255.0.0") : QString()});
         }

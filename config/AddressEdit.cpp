@@ -70,8 +70,7 @@ QString AddressToFieldText(const QString &dotted)
     return out;
 }
 
-AddressEdit::AddressEdit(QWidget *parent)
-    : QLineEdit(parent)
+AddressEdit::AddressEdit(QWidget *parent) : QLineEdit(parent)
 {
     // '0' is an optional digit here: every position may stay blank (a space).
     setInputMask(QStringLiteral("000.000.000.000; "));

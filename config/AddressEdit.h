@@ -32,8 +32,7 @@ QString RemoveSpaces(const QString &text);
 
 // Four groups of three optional digits with fixed dots, in a fixed-pitch font
 // so that the groups line up.
-class AddressEdit : public QLineEdit
-{
+class AddressEdit : public QLineEdit {
     Q_OBJECT
 public:
     explicit AddressEdit(QWidget *parent = nullptr);

@@ -6,8 +6,7 @@
 
 namespace ardel {
 
-ByteSpinEdit::ByteSpinEdit(QWidget *parent)
-    : QSpinBox(parent)
+ByteSpinEdit::ByteSpinEdit(QWidget *parent) : QSpinBox(parent)
 {
     setRange(0, 255);
     setValue(1);

@@ -5,8 +5,7 @@
 
 namespace ardel {
 
-class ByteSpinEdit : public QSpinBox
-{
+class ByteSpinEdit : public QSpinBox {
     Q_OBJECT
 public:
     explicit ByteSpinEdit(QWidget *parent = nullptr);

@@ -13,8 +13,7 @@
 
 namespace ardel {
 
-ConfigDialog::ConfigDialog(const QString &objectName, const QString &caption, QWidget *parent)
-    : AnswerDialog(parent)
+ConfigDialog::ConfigDialog(const QString &objectName, const QString &caption, QWidget *parent) : AnswerDialog(parent)
 {
     setObjectName(objectName);
     setWindowTitle(caption);

@@ -19,8 +19,7 @@ namespace ardel {
 
 class ByteSpinEdit;
 
-class ConfigDialog : public AnswerDialog
-{
+class ConfigDialog : public AnswerDialog {
     Q_OBJECT
 protected:
     ConfigDialog(const QString &objectName, const QString &caption, QWidget *parent);

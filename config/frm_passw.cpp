@@ -5,8 +5,7 @@
 
 namespace ardel {
 
-Tf_passw::Tf_passw(QWidget *parent)
-    : ConfigDialog(QStringLiteral("f_passw"), QStringLiteral("Jelszó bekérése"), parent)
+Tf_passw::Tf_passw(QWidget *parent) : ConfigDialog(QStringLiteral("f_passw"), QStringLiteral("Jelszó bekérése"), parent)
 {
     QHBoxLayout *row = AddPanel();
     AddBoldLabel(row, QStringLiteral("Jelszó:"));

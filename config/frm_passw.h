@@ -7,8 +7,7 @@ class QLineEdit;
 
 namespace ardel {
 
-class Tf_passw : public ConfigDialog
-{
+class Tf_passw : public ConfigDialog {
     Q_OBJECT
 public:
     // The longest password a device takes.

@@ -6,8 +6,7 @@
 
 namespace ardel {
 
-Tf_setMAC::Tf_setMAC(QWidget *parent)
-    : ConfigDialog(QStringLiteral("f_setMAC"), QStringLiteral("MAC cím beállítása"), parent)
+Tf_setMAC::Tf_setMAC(QWidget *parent) : ConfigDialog(QStringLiteral("f_setMAC"), QStringLiteral("MAC cím beállítása"), parent)
 {
     QHBoxLayout *row = AddPanel();
     AddBoldLabel(row, QStringLiteral("MAC cím:"));

@@ -9,8 +9,7 @@
 
 namespace ardel {
 
-class Tf_setMAC : public ConfigDialog
-{
+class Tf_setMAC : public ConfigDialog {
     Q_OBJECT
 public:
     explicit Tf_setMAC(QWidget *parent = nullptr);

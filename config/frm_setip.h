@@ -7,8 +7,7 @@ namespace ardel {
 
 class AddressEdit;
 
-class Tf_setip : public ConfigDialog
-{
+class Tf_setip : public ConfigDialog {
     Q_OBJECT
 public:
     explicit Tf_setip(QWidget *parent = nullptr);

@@ -144,9 +144,9 @@ void Tf_settings::bbtn_setClick()
 
 void Tf_settings::bbtn_resetClick()
 {
-    const auto choice = QMessageBox::question(this, QStringLiteral("Készülék újraindítás"),
-                                              QStringLiteral("Biztosan újraindítja a készüléket?"),
-                                              QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok);
+    const auto choice =
+        QMessageBox::question(this, QStringLiteral("Készülék újraindítás"), QStringLiteral("Biztosan újraindítja a készüléket?"),
+                              QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok);
     if (choice == QMessageBox::Ok)
         CloseWith(AnswerRestart);
 }

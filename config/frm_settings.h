@@ -13,8 +13,7 @@ namespace ardel {
 
 class AddressEdit;
 
-class Tf_settings : public ConfigDialog
-{
+class Tf_settings : public ConfigDialog {
     Q_OBJECT
 public:
     explicit Tf_settings(QWidget *parent = nullptr);

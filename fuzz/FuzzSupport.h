@@ -11,7 +11,7 @@
 namespace ardel {
 class Tf_main;
 struct TArdelWindows;
-}
+} // namespace ardel
 
 namespace ardelfuzz {
 

@@ -47,7 +47,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *bytes, std::size_t siz
     Check(row->at(RowMac) == Dotted(data, 5, 6) && IsValidMac(row->at(RowMac)), "MAC field");
     Check(row->at(RowIp) == Dotted(data, 11, 4) && IsValidIp(row->at(RowIp)), "IP field");
     Check(row->at(RowGateway) == Dotted(data, 15, 4) && row->at(RowMask) == Dotted(data, 19, 4), "gateway or mask field");
-    Check(row->at(RowTavow) == QString::number(felado) && row->at(RowPort) == QString::number(wire::kTcpPort), "TAVOW or port field");
+    Check(row->at(RowTavow) == QString::number(felado) && row->at(RowPort) == QString::number(wire::kTcpPort),
+          "TAVOW or port field");
     const QString status = row->at(RowStatus);
     const QChar dhcp = At(data, 22) == 1 ? QLatin1Char('*') : At(data, 22) == 2 ? QLatin1Char('I') : QLatin1Char('M');
     const QChar conn = At(data, 23) == 1 ? QLatin1Char('C') : QLatin1Char('*');

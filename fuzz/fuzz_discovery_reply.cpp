@@ -17,8 +17,8 @@ using namespace ardel;
 
 namespace {
 
-const std::array<QString, 4> kPeers = {QStringLiteral("10.77.128.1"), QStringLiteral("10.78.128.9"),
-                                       QStringLiteral("10.99.0.1"), QStringLiteral("192.168.1.50")};
+const std::array<QString, 4> kPeers = {QStringLiteral("10.77.128.1"), QStringLiteral("10.78.128.9"), QStringLiteral("10.99.0.1"),
+                                       QStringLiteral("192.168.1.50")};
 
 } // namespace
 

@@ -27,8 +27,8 @@ using ardelfuzz::Check;
 namespace {
 
 const std::array<QString, 8> kPeers = {
-    QStringLiteral("10.77.128.1"), QStringLiteral("10.77.128.2"), QStringLiteral("10.77.128.3"),
-    QStringLiteral("10.78.128.9"), QStringLiteral("10.99.0.1"),   QStringLiteral("192.168.1.50"),
+    QStringLiteral("10.77.128.1"),     QStringLiteral("10.77.128.2"), QStringLiteral("10.77.128.3"),
+    QStringLiteral("10.78.128.9"),     QStringLiteral("10.99.0.1"),   QStringLiteral("192.168.1.50"),
     QStringLiteral("255.255.255.255"), QStringLiteral("0.0.0.0"),
 };
 const std::array<QString, 2> kLocal = {QStringLiteral("10.77.0.1"), QStringLiteral("10.78.0.1")};
@@ -66,7 +66,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *bytes, std::size_t siz
             const int n = std::min(int(in.Byte()), 3 * kBound - fresh);
             for (int i = 0; i < n; ++i, ++fresh) {
                 const QString peer = QStringLiteral("10.100.") + QString::number(fresh);
-                Check(!filter.IsEcho(peer, QByteArray(1, char(i)), kLocal[local], now), "first datagram of a device taken as an echo");
+                Check(!filter.IsEcho(peer, QByteArray(1, char(i)), kLocal[local], now),
+                      "first datagram of a device taken as an echo");
                 Check(filter.Entries() <= kBound, "memory past its bound");
             }
             continue;
@@ -74,9 +75,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *bytes, std::size_t siz
         const QString &peer = kPeers[s & 7];
         const QByteArray datagram = in.Chunk();
         const bool echo = filter.IsEcho(peer, datagram, kLocal[local], now);
-        auto it = std::find_if(carried.begin(), carried.end(), [&](const Carried &c) {
-            return kPeers[c.peer] == peer && c.data == datagram;
-        });
+        auto it = std::find_if(carried.begin(), carried.end(),
+                               [&](const Carried &c) { return kPeers[c.peer] == peer && c.data == datagram; });
         if (it == carried.end()) {
             carried.append({s & 7, datagram, 0});
             it = carried.end() - 1;

@@ -26,13 +26,16 @@ namespace {
 
 // Inside and outside the own subnet, and two devices sharing an address.
 const std::array<QString, 8> kPeers = {
-    QStringLiteral("10.77.128.1"), QStringLiteral("10.77.128.2"), QStringLiteral("10.77.128.2"),
-    QStringLiteral("10.78.128.9"), QStringLiteral("10.99.0.1"),   QStringLiteral("192.168.1.50"),
+    QStringLiteral("10.77.128.1"),     QStringLiteral("10.77.128.2"), QStringLiteral("10.77.128.2"),
+    QStringLiteral("10.78.128.9"),     QStringLiteral("10.99.0.1"),   QStringLiteral("192.168.1.50"),
     QStringLiteral("255.255.255.255"), QStringLiteral("0.0.0.0"),
 };
 
 const std::array<QString, 4> kCommands = {
-    QStringLiteral("X"), QStringLiteral("V"), QStringLiteral("A0.26.75.12.200.3/10.77.128.7/1234"), QStringLiteral("Q"),
+    QStringLiteral("X"),
+    QStringLiteral("V"),
+    QStringLiteral("A0.26.75.12.200.3/10.77.128.7/1234"),
+    QStringLiteral("Q"),
 };
 
 } // namespace

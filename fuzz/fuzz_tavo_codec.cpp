@@ -121,8 +121,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *bytes, std::size_t siz
             break;
         }
         Check(packet.size() <= TTAVOProtocol::kMaxPacket, "TAVOW packet too long");
-        Check(packet.front() == ardel::wire::kTavowStart && packet.back() == ardel::wire::kTavowEnd,
-              "TAVOW frame bytes");
+        Check(packet.front() == ardel::wire::kTavowStart && packet.back() == ardel::wire::kTavowEnd, "TAVOW frame bytes");
         Check(AllCodedBytesSafe(packet, 1, packet.size() - 2, 0x20, 0x9F), "TAVOW coded byte outside 20..9F");
         Check(AllCodedBytesSafe(packet, packet.size() - 2, packet.size() - 1, 0x20, 0xFA), "TAVOW checksum range");
         codec.DecodeTAVOW(packet, data);

@@ -32,9 +32,8 @@ using ardelfuzz::Check;
 namespace {
 
 const std::array<QString, 8> kPeers = {
-    QStringLiteral("10.77.128.1"), QStringLiteral("10.77.128.2"), QStringLiteral("10.77.128.3"),
-    QStringLiteral("10.78.128.9"), QStringLiteral("10.99.0.1"),   QStringLiteral("10.77.128.1"),
-    QStringLiteral("10.77.128.2"), QStringLiteral("10.77.200.200"),
+    QStringLiteral("10.77.128.1"), QStringLiteral("10.77.128.2"), QStringLiteral("10.77.128.3"), QStringLiteral("10.78.128.9"),
+    QStringLiteral("10.99.0.1"),   QStringLiteral("10.77.128.1"), QStringLiteral("10.77.128.2"), QStringLiteral("10.77.200.200"),
 };
 
 // Three devices: two with TAVOW addresses (one TAVOW, one short TAVO

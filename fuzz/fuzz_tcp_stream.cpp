@@ -20,8 +20,8 @@
 #include <algorithm>
 #include <string>
 
-using ardelfuzz::Check;
 using ardel::TTavoStreamFramer;
+using ardelfuzz::Check;
 
 namespace {
 

@@ -89,8 +89,7 @@ std::optional<int> RefUnsignedByte(const QString &text)
     return static_cast<int>(*v);
 }
 
-template <typename T>
-T RefDecimalOr(const QString &text, T fallback)
+template <typename T> T RefDecimalOr(const QString &text, T fallback)
 {
     const std::optional<qint64> v = RefDecimal(text);
     if (!v || *v < qint64(std::numeric_limits<T>::min()) || (*v > 0 && quint64(*v) > quint64(std::numeric_limits<T>::max())))
@@ -122,8 +121,7 @@ void CheckReaders(const QString &t)
     Check(ardel::DecimalOr<qint64>(t, -99) == RefDecimalOr<qint64>(t, -99), "DecimalOr<qint64>");
 }
 
-template <std::size_t N>
-void CheckDotted(const QString &text)
+template <std::size_t N> void CheckDotted(const QString &text)
 {
     const QStringList pieces = ardel::SplitText(text, QLatin1Char('.'));
     bool expected = pieces.size() == qsizetype(N);

@@ -127,16 +127,30 @@ int main(int argc, char **argv)
     Seed("fuzz_tavo_codec", Op(5, Hex("00011F20809FA0FBFCFDFE")));
 
     // --- text helpers
-    const char *texts[] = {"192.168.1.50", "10.20.30.40.50.255", "0.26.75.12.200.3", "10 .1  .2  .3  ",
-                           "256.1.1.1", "1.2.3", "/A/b//c/", "255.255.255.0", "  1.  2.  3.  4", "1.2.3.4.5.x"};
+    const char *texts[] = {"192.168.1.50", "10.20.30.40.50.255", "0.26.75.12.200.3", "10 .1  .2  .3  ", "256.1.1.1",
+                           "1.2.3",        "/A/b//c/",           "255.255.255.0",    "  1.  2.  3.  4", "1.2.3.4.5.x"};
     for (std::uint8_t op = 0; op < 6; ++op)
         for (const char *t : texts)
             Seed("fuzz_text", Op(op, QByteArray(t)));
     Seed("fuzz_text", Op(0x81, QStringLiteral("/Kazán/őű/ŐŰ").toUtf8()));
     // The decimal readers (ops 6 and 7): the edges of every rule.
-    const char *numbers[] = {"0", "+7", "-0", "007", "255", "256", "2147483647", "2147483648", "4294967296",
-                             "9223372036854775807", "9223372036854775808", "9999999999999999999",
-                             "99999999999999999999", "-9223372036854775808", " 1", "0x1F", "1.-2.+3.0255"};
+    const char *numbers[] = {"0",
+                             "+7",
+                             "-0",
+                             "007",
+                             "255",
+                             "256",
+                             "2147483647",
+                             "2147483648",
+                             "4294967296",
+                             "9223372036854775807",
+                             "9223372036854775808",
+                             "9999999999999999999",
+                             "99999999999999999999",
+                             "-9223372036854775808",
+                             " 1",
+                             "0x1F",
+                             "1.-2.+3.0255"};
     for (std::uint8_t op = 6; op < 8; ++op) {
         for (const char *t : texts)
             Seed("fuzz_text", Op(op, QByteArray(t)));
@@ -171,8 +185,8 @@ int main(int argc, char **argv)
     Seed("fuzz_tcp_stream", QByteArray(1, '\0') + QByteArray(1, char(asywe1.size())) + asywe1);
     Seed("fuzz_tcp_stream", QByteArray(1, '\0') + QByteArray(1, char(asywe0.size())) + asywe0);
     const QByteArray mixed = Hex("11") + asywe1 + Hex("22") + asywe1.left(5);
-    Seed("fuzz_tcp_stream", QByteArray(1, '\0') + QByteArray(1, char(mixed.size())) + mixed + QByteArray(1, char(asywe1.size() - 5))
-                                + asywe1.mid(5));
+    Seed("fuzz_tcp_stream", QByteArray(1, '\0') + QByteArray(1, char(mixed.size())) + mixed
+                                + QByteArray(1, char(asywe1.size() - 5)) + asywe1.mid(5));
     const QByteArray restart = asywe1.left(7) + asywe1;
     Seed("fuzz_tcp_stream", QByteArray(1, '\x01') + QByteArray(1, char(restart.size())) + restart);
 
@@ -184,8 +198,8 @@ int main(int argc, char **argv)
                                  + QByteArray(1, '\x78') + nameRec);
     Seed("fuzz_echo_filter", QByteArray(1, '\x01') + nameRec + QByteArray(1, '\x09') + nameRec + QByteArray(1, '\x12')
                                  + QByteArray(1, char(sysiW.size())) + sysiW);
-    Seed("fuzz_echo_filter", QByteArray(1, '\x80') + QByteArray(1, '\x81') + QByteArray(1, '\0') + nameRec
-                                 + QByteArray(1, '\x08') + nameRec);
+    Seed("fuzz_echo_filter",
+         QByteArray(1, '\x80') + QByteArray(1, '\x81') + QByteArray(1, '\0') + nameRec + QByteArray(1, '\x08') + nameRec);
 
     // --- discovery replies
     for (const QByteArray &r : {disc, disc2, QByteArrayLiteral("A0.26.75.12.200.3/80/AB0IC/x/o/a/b/10.1.1.1"),

@@ -2,8 +2,7 @@
 
 namespace ardel {
 
-TDBNaplo::TDBNaplo(std::shared_ptr<TNaploClock> clock)
-    : m_clock(clock ? std::move(clock) : SystemNaploClock())
+TDBNaplo::TDBNaplo(std::shared_ptr<TNaploClock> clock) : m_clock(clock ? std::move(clock) : SystemNaploClock())
 {
 }
 

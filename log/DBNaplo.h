@@ -10,8 +10,7 @@
 
 namespace ardel {
 
-class TDBNaplo
-{
+class TDBNaplo {
 public:
     explicit TDBNaplo(std::shared_ptr<TNaploClock> clock = {});
     virtual ~TDBNaplo();

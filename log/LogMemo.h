@@ -8,8 +8,7 @@ namespace ardel {
 // Implemented by whoever wants to see the log writer's lines as they are
 // written (the tests do; the main window fills its message pane itself
 // through WriteMessage). Only the main thread calls it.
-class LogMemo
-{
+class LogMemo {
 public:
     virtual ~LogMemo() = default;
     // Adds one line at the end; the line carries no line break.

@@ -462,8 +462,7 @@ void TNaplo::FileStep(QString &msg, bool toDB)
 
 bool TNaplo::CutDue() const
 {
-    return !m_cutFailed || m_sinceCutFailed >= qint64(m_logLimit / 2)
-           || m_clock->Tick() - m_cutFailedTick >= kCutRetryMs;
+    return !m_cutFailed || m_sinceCutFailed >= qint64(m_logLimit / 2) || m_clock->Tick() - m_cutFailedTick >= kCutRetryMs;
 }
 
 bool TNaplo::CopyTail(int from, off_t position, int to)

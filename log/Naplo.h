@@ -25,8 +25,7 @@ class TNaplo;
 // Called with each entry before it is formatted; may change the text.
 using TOnWriteLogEvent = std::function<void(TNaplo *sender, QString &msg)>;
 
-class TNaplo
-{
+class TNaplo {
 public:
     explicit TNaplo(std::shared_ptr<TNaploClock> clock = {});
     ~TNaplo();
@@ -113,26 +112,26 @@ private:
     bool m_autoScrollMemo = false;
     TOnWriteLogEvent m_onWriteLog;
 
-    int m_fd = -1;             // the log stream
-    QByteArray m_openPath;     // absolute path it was opened under
-    dev_t m_openDev = 0;       // identity of the open file, to notice a
-    ino_t m_openIno = 0;       // deletion or rename by another process
-    qint64 m_size = 0;         // size after the last append, counted here
-    quint32 m_checkTick = 0;   // when the open file was last looked at
+    int m_fd = -1;           // the log stream
+    QByteArray m_openPath;   // absolute path it was opened under
+    dev_t m_openDev = 0;     // identity of the open file, to notice a
+    ino_t m_openIno = 0;     // deletion or rename by another process
+    qint64 m_size = 0;       // size after the last append, counted here
+    quint32 m_checkTick = 0; // when the open file was last looked at
     // The lines appended since then (bounded): if the file turns out to have
     // been deleted, they went nowhere and are written to a fresh file. While
     // the file is closed, lines still owed to the log after such a deletion.
     std::string m_sinceCheck; // keeps its capacity when cleared
-    QByteArray m_bytes;        // the line in code page 1250
+    QByteArray m_bytes;       // the line in code page 1250
 
     // A cut that failed (no room for the tail, directory not writable) is not
     // tried on every line: each try copies up to half the limit again.
     bool m_cutFailed = false;
-    quint32 m_cutFailedTick = 0;  // when the last try failed
-    qint64 m_sinceCutFailed = 0;  // bytes appended since then
+    quint32 m_cutFailedTick = 0; // when the last try failed
+    qint64 m_sinceCutFailed = 0; // bytes appended since then
 
     quint32 m_syncTick = 0;
-    qint64 m_syncMs = 0;       // SyncTime, as milliseconds since 1970 UTC
+    qint64 m_syncMs = 0;           // SyncTime, as milliseconds since 1970 UTC
     qint64 m_stampSec = LLONG_MIN; // second whose date and time m_stampHead holds
     char m_stampHead[18] = {};     // "yy.mm.dd hh:nn:ss."
     bool m_reportingDBError = false;

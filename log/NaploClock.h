@@ -9,8 +9,7 @@ namespace ardel {
 
 // The stamps follow a millisecond counter between resynchronisations with the
 // wall clock; both sources sit behind this seam so that the rule can be driven.
-class TNaploClock
-{
+class TNaploClock {
 public:
     virtual ~TNaploClock() = default;
     // Wall clock: milliseconds since 1970-01-01 UTC (shown in local time).
@@ -23,8 +22,7 @@ public:
 };
 
 // The machine's clocks (CLOCK_MONOTONIC for the counter).
-class TSystemNaploClock final : public TNaploClock
-{
+class TSystemNaploClock final : public TNaploClock {
 public:
     qint64 NowMSecs() override;
     quint32 Tick() override;

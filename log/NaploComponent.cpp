@@ -3,8 +3,7 @@
 namespace ardel {
 
 TNaploComponent::TNaploComponent(QObject *owner, std::shared_ptr<TNaploClock> clock)
-    : QObject(owner)
-    , m_naplo(std::make_unique<TNaplo>(std::move(clock)))
+    : QObject(owner), m_naplo(std::make_unique<TNaplo>(std::move(clock)))
 {
     m_naplo->SetLogFile(QStringLiteral(".\\Kelvi.log"));
 }

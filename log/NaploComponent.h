@@ -25,8 +25,7 @@ struct TNaploComponentSettings {
     TLogLevel LogLevel = TLogLevel::LogEverything;
 };
 
-class TNaploComponent : public QObject
-{
+class TNaploComponent : public QObject {
     Q_OBJECT
 public:
     explicit TNaploComponent(QObject *owner = nullptr, std::shared_ptr<TNaploClock> clock = {});

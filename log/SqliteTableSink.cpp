@@ -28,9 +28,7 @@ QString NewConnectionName()
 
 } // namespace
 
-TSqliteTableSink::TSqliteTableSink(QString tableName)
-    : m_table(std::move(tableName))
-    , m_connectionName(NewConnectionName())
+TSqliteTableSink::TSqliteTableSink(QString tableName) : m_table(std::move(tableName)), m_connectionName(NewConnectionName())
 {
 }
 
@@ -65,7 +63,9 @@ bool TSqliteTableSink::Open(const QString &databaseFile)
             return Fail(db.lastError().text());
 
         QSqlQuery create(db);
-        const QString sql = QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (Datum DATE, Ido TIME, Tul TEXT, Szint INTEGER, Szoveg TEXT)").arg(QuotedTable());
+        const QString sql =
+            QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (Datum DATE, Ido TIME, Tul TEXT, Szint INTEGER, Szoveg TEXT)")
+                .arg(QuotedTable());
         if (!create.exec(sql))
             return Fail(create.lastError().text());
 
@@ -206,9 +206,9 @@ bool TSqliteTableSink::Post()
         marks.append(QStringLiteral("?"));
     }
     QSqlQuery query(Database());
-    const QString sql = names.isEmpty()
-        ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(QuotedTable())
-        : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(QuotedTable(), names.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
+    const QString sql = names.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(QuotedTable())
+                                        : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                              .arg(QuotedTable(), names.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
     if (!query.prepare(sql))
         return Fail(query.lastError().text());
     for (auto it = m_row.cbegin(); it != m_row.cend(); ++it)

@@ -10,8 +10,7 @@
 
 namespace ardel {
 
-class TSqliteTableSink final : public TTableSink
-{
+class TSqliteTableSink final : public TTableSink {
 public:
     // tableName is created with the five log fields when it is missing.
     explicit TSqliteTableSink(QString tableName = QStringLiteral("Naplo"));
@@ -57,9 +56,9 @@ private:
     QString m_lastError;
     bool m_active = false;
     QList<Column> m_columns;
-    qint64 m_current = -1;           // rowid of the current row, -1 when none
-    bool m_appending = false;        // a new row is being filled
-    QHash<QString, QVariant> m_row;  // its values by column name
+    qint64 m_current = -1;          // rowid of the current row, -1 when none
+    bool m_appending = false;       // a new row is being filled
+    QHash<QString, QVariant> m_row; // its values by column name
 };
 
 } // namespace ardel

@@ -8,8 +8,7 @@ namespace ardel {
 
 // A table with a current row. Every operation may fail: it then returns false
 // (or throws); the database log absorbs both.
-class TTableSink
-{
+class TTableSink {
 public:
     virtual ~TTableSink() = default;
 

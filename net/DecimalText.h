@@ -43,8 +43,7 @@ bool ParseDottedBytes(QStringView text, std::span<quint8> bytes);
 
 // Like Delphi's StrToIntDef: the ParseDecimal value when it fits in T,
 // otherwise fallback (empty, unreadable, too long, outside T's range).
-template <typename T>
-T DecimalOr(QStringView text, T fallback)
+template <typename T> T DecimalOr(QStringView text, T fallback)
 {
     qint64 v = 0;
     if (!ParseDecimal(text, v) || !std::in_range<T>(v))

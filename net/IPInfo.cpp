@@ -14,16 +14,16 @@ QString TInfoIPAddress::AsText() const
 }
 
 TAdapter::TAdapter(const TAdapterRecord &r)
-    : AdapterName(r.AdapterName),
-      Description(r.Description),
-      AddressLength(static_cast<quint32>(r.Address.size())),
-      MACAddress(BytesToMACText(r.Address, static_cast<int>(r.Address.size()))),
-      AdapterIndex(r.Index),
-      AdapterType(r.Type),
-      DHCPEnabled(r.DHCPEnabled),
-      IsUp(r.IsUp),
-      IPAddresses(r.IPAddresses),
-      Gateways(r.Gateways)
+    : AdapterName(r.AdapterName)
+    , Description(r.Description)
+    , AddressLength(static_cast<quint32>(r.Address.size()))
+    , MACAddress(BytesToMACText(r.Address, static_cast<int>(r.Address.size())))
+    , AdapterIndex(r.Index)
+    , AdapterType(r.Type)
+    , DHCPEnabled(r.DHCPEnabled)
+    , IsUp(r.IsUp)
+    , IPAddresses(r.IPAddresses)
+    , Gateways(r.Gateways)
 {
     if (!IPAddresses.empty())
         CurrentIPAddress = IPAddresses.front();
@@ -32,8 +32,8 @@ TAdapter::TAdapter(const TAdapterRecord &r)
 EOSError::EOSError(int code, const QString &text)
     : std::runtime_error((code ? QStringLiteral("Hálózati adapter hiba: %1 (hibakód: %2)").arg(text).arg(code)
                                : QStringLiteral("Hálózati adapter hiba: %1").arg(text))
-                             .toStdString()),
-      m_code(code)
+                             .toStdString())
+    , m_code(code)
 {
 }
 

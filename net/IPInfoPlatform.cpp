@@ -90,9 +90,8 @@ std::vector<TAdapterRecord> PlatformAdapters()
     ::freeifaddrs(probe);
 #endif
     QList<QNetworkInterface> all = QNetworkInterface::allInterfaces();
-    std::stable_sort(all.begin(), all.end(), [](const QNetworkInterface &a, const QNetworkInterface &b) {
-        return a.index() < b.index();
-    });
+    std::stable_sort(all.begin(), all.end(),
+                     [](const QNetworkInterface &a, const QNetworkInterface &b) { return a.index() < b.index(); });
     std::vector<TAdapterRecord> out;
     for (const QNetworkInterface &iface : std::as_const(all)) {
         if (iface.flags().testFlag(QNetworkInterface::IsLoopBack))

@@ -14,8 +14,7 @@ bool SetSocketBroadcast(qintptr descriptor, bool on)
         return false;
 #ifdef Q_OS_WIN
     const BOOL v = on ? TRUE : FALSE;
-    return ::setsockopt(static_cast<SOCKET>(descriptor), SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char *>(&v),
-                        sizeof v)
+    return ::setsockopt(static_cast<SOCKET>(descriptor), SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char *>(&v), sizeof v)
            == 0;
 #else
     const int v = on ? 1 : 0;

@@ -19,8 +19,7 @@ namespace {
 constexpr int kReceiveBuffer = 16 * 1024 * 1024;
 } // namespace
 
-TUDPComms::TUDPComms(TMessageEvent memo, QObject *parent)
-    : QObject(parent), MessageMemo(std::move(memo))
+TUDPComms::TUDPComms(TMessageEvent memo, QObject *parent) : QObject(parent), MessageMemo(std::move(memo))
 {
     OnUDPRead = [this](const QByteArray &d, const QString &p, quint16 port) { defaultUDPRead(d, p, port); };
     // Qt stops watching a socket for good when a readyRead passes without a
@@ -56,8 +55,8 @@ void TUDPComms::LogMessage(const QString &text)
 
 void TUDPComms::defaultUDPRead(const QByteArray &data, const QString &peer, quint16 port)
 {
-    LogMessage(QStringLiteral("Received \"") + FromCp1250(data) + QStringLiteral("\" from ") + peer
-               + QStringLiteral(" on port ") + QString::number(port));
+    LogMessage(QStringLiteral("Received \"") + FromCp1250(data) + QStringLiteral("\" from ") + peer + QStringLiteral(" on port ")
+               + QString::number(port));
 }
 
 void TUDPComms::ReadConnections()
@@ -90,8 +89,8 @@ void TUDPComms::BuildCheckBoxes()
         const TConnectionParam &c = m_connections[k];
         const QString caption = c.Description + QStringLiteral(" - ") + c.IPAddress + QStringLiteral(" - ") + c.IPMask
                                 + QStringLiteral(" - ") + c.MACAddress;
-        TConnectionCheckBox *box = CheckBoxParent->CreateCheckBox(caption, t.Left, t.Top + static_cast<int>(k) * t.Height + 5,
-                                                                  t.Width, t.Height);
+        TConnectionCheckBox *box =
+            CheckBoxParent->CreateCheckBox(caption, t.Left, t.Top + static_cast<int>(k) * t.Height + 5, t.Width, t.Height);
         if (box)
             box->SetChecked(false);
         m_checkBoxes.push_back(box);

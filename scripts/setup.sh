@@ -8,7 +8,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libqt6sql6-sqlite qt6-qpa-plugins
   libgtest-dev libgmock-dev libbenchmark-dev libspdlog-dev
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format
   iproute2 procps psmisc libcap2-bin
   xvfb xauth x11-utils imagemagick fonts-liberation fonts-dejavu-core
   python3

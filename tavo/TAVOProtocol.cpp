@@ -17,11 +17,17 @@ constexpr int kTavowOverhead = 3; // start byte, checksum, end byte
 
 const char kNoFit[] = "Data do not fit in TAVO packet";
 
-inline std::uint8_t U8(char c) { return static_cast<std::uint8_t>(c); }
+inline std::uint8_t U8(char c)
+{
+    return static_cast<std::uint8_t>(c);
+}
 
 // Number of bytes a 7-byte-group coding produces for n input bytes: every
 // started group gets one extra byte.
-constexpr qsizetype GroupCodedSize(qsizetype n) { return n + (n + 6) / 7; }
+constexpr qsizetype GroupCodedSize(qsizetype n)
+{
+    return n + (n + 6) / 7;
+}
 
 // TAVO checksum correction: keeps the sum clear of the end bytes and of zero.
 inline std::uint8_t CorrectTavoSum(std::uint8_t sum)
@@ -78,9 +84,7 @@ qsizetype DecodeBitmatrixTo(const char *in, qsizetype len, char *out)
 
 } // namespace
 
-TTAVOProtocol::TTAVOProtocol(QObject *owner)
-    : QObject(owner)
-    , m_random(std::random_device{}())
+TTAVOProtocol::TTAVOProtocol(QObject *owner) : QObject(owner), m_random(std::random_device{}())
 {
 }
 

@@ -11,9 +11,7 @@
 namespace ardel {
 
 TTavoCommandSender::TTavoCommandSender(LineSink memo, QObject *parent)
-    : QObject(parent)
-    , m_memo(std::move(memo))
-    , m_timer(new QTimer(this))
+    : QObject(parent), m_memo(std::move(memo)), m_timer(new QTimer(this))
 {
     m_timer->setInterval(kRetryMs);
     m_timer->setSingleShot(true);

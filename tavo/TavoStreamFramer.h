@@ -22,8 +22,7 @@ public:
 
     // Calls onFrame(const QByteArray &) for every frame the chunk completes,
     // in stream order, while the chunk is being read.
-    template <typename OnFrame>
-    void Feed(QByteArrayView chunk, OnFrame &&onFrame)
+    template <typename OnFrame> void Feed(QByteArrayView chunk, OnFrame &&onFrame)
     {
         // Runs of bytes between frame bytes are taken at once: a chunk can be
         // 64 KB, and byte-by-byte appends cost several times the scan.

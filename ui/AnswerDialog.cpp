@@ -8,7 +8,9 @@
 
 namespace ardel {
 
-AnswerDialog::AnswerDialog(QWidget *parent) : QDialog(parent) {}
+AnswerDialog::AnswerDialog(QWidget *parent) : QDialog(parent)
+{
+}
 
 void AnswerDialog::bbtn_backClick()
 {

@@ -7,8 +7,7 @@
 
 namespace ardel {
 
-class AnswerDialog : public QDialog
-{
+class AnswerDialog : public QDialog {
     Q_OBJECT
 public:
     // Outcome of the last opening. Vissza, Escape and the title bar's close

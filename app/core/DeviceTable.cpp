@@ -124,8 +124,7 @@ QString MacToHex(const QString &text)
     return hex;
 }
 
-TDeviceTableModel::TDeviceTableModel(QObject *parent)
-    : QAbstractTableModel(parent)
+TDeviceTableModel::TDeviceTableModel(QObject *parent) : QAbstractTableModel(parent)
 {
 }
 

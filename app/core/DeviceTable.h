@@ -24,16 +24,16 @@ namespace ardel {
 // Column indexes of the device table; other parts of the program read and
 // write cells by these numbers.
 enum DeviceColumn : int {
-    ColStatus = 0,      // the two status letters
+    ColStatus = 0, // the two status letters
     ColOwner = 1,
     ColDeviceName = 2,
-    ColMac = 3,         // dotted decimal, as received
-    ColMacHex = 4,      // hidden at start
-    ColIp = 5,          // the sort column at start
+    ColMac = 3,    // dotted decimal, as received
+    ColMacHex = 4, // hidden at start
+    ColIp = 5,     // the sort column at start
     ColPort = 6,
-    ColVersion = 7,     // never written by a merge
+    ColVersion = 7, // never written by a merge
     ColListStatus = 8,
-    ColTavow = 9,       // empty for devices without a TAVOW address
+    ColTavow = 9, // empty for devices without a TAVOW address
     ColGateway = 10,
     ColMask = 11,
 };
@@ -41,7 +41,7 @@ inline constexpr int kDeviceColumnCount = 12;
 
 struct DeviceColumnInfo {
     QStringView caption;
-    int width;                   // pixels
+    int width; // pixels
     Qt::Alignment cellAlignment;
     Qt::Alignment headerAlignment;
     bool shownAtStart;
@@ -56,14 +56,14 @@ using DeviceRow = QStringList;
 
 // Positions in a DeviceRow (not the table's column numbers).
 enum DeviceRowField : int {
-    RowMac = 0,      // six decimal numbers 0..255 joined by "."
+    RowMac = 0, // six decimal numbers 0..255 joined by "."
     RowPort = 1,
-    RowStatus = 2,   // its 4th and 5th characters are the status letters
-    RowHidden = 3,   // a text the table does not show
+    RowStatus = 2, // its 4th and 5th characters are the status letters
+    RowHidden = 3, // a text the table does not show
     RowOwner = 4,
-    RowName = 5,     // device name
+    RowName = 5, // device name
     RowIp = 6,
-    RowTavow = 7,    // empty for devices without a TAVOW address
+    RowTavow = 7, // empty for devices without a TAVOW address
     RowGateway = 8,
     RowMask = 9,
 };
@@ -75,10 +75,10 @@ inline constexpr QStringView kListStatusOld = u"régi";   // existed before, con
 inline constexpr QStringView kListStatusEmpty = u"üres"; // not yet confirmed in this refresh
 
 // Cell colours set by the merge rules.
-inline const QColor kColourListNew{201, 251, 151};      // light green, with "új"
-inline const QColor kColourListOld{251, 251, 151};      // light yellow, with "régi"
-inline const QColor kColourStatusConnected{0, 255, 0};  // lime: TCP 1001 connection
-inline const QColor kColourStatusIdle{0, 128, 0};       // green
+inline const QColor kColourListNew{201, 251, 151};       // light green, with "új"
+inline const QColor kColourListOld{251, 251, 151};       // light yellow, with "régi"
+inline const QColor kColourStatusConnected{0, 255, 0};   // lime: TCP 1001 connection
+inline const QColor kColourStatusIdle{0, 128, 0};        // green
 inline const QColor kColourOutsideSubnet{238, 238, 238}; // light grey
 
 // Six "."-separated decimal numbers 0..255.
@@ -89,8 +89,7 @@ bool IsValidIp(const QString &text);
 // pieces. A piece that is not a number from 0 to 255 is shown as "00".
 QString MacToHex(const QString &text);
 
-class TDeviceTableModel : public QAbstractTableModel
-{
+class TDeviceTableModel : public QAbstractTableModel {
     Q_OBJECT
 
 public:

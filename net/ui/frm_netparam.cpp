@@ -97,7 +97,8 @@ TCheckBoxTemplate Tf_netparam::TemplateGeometry() const
 TConnectionCheckBox *Tf_netparam::CreateCheckBox(const QString &caption, int left, int top, int width, int height)
 {
     auto *box = new WrappedCheckBox(caption, m_content);
-    box->setObjectName(QStringLiteral("cb_conn_%1").arg(m_content->findChildren<WrappedCheckBox *>(Qt::FindDirectChildrenOnly).size() - 1));
+    box->setObjectName(
+        QStringLiteral("cb_conn_%1").arg(m_content->findChildren<WrappedCheckBox *>(Qt::FindDirectChildrenOnly).size() - 1));
     box->setGeometry(left, top, width, height);
     box->show();
     m_content->resize(qMax(m_content->width(), left + width + 5), qMax(m_content->height(), top + height + 5));

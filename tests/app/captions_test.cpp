@@ -111,9 +111,12 @@ TEST(CaptionsProbe, DISABLED_ShowsEveryWindow)
 
     ReportBoxOf(
         w.f_setip.get(),
-        [&] { w.f_setip->findChild<AddressEdit *>(QStringLiteral("me_ip_addr"))->SetFieldText(QStringLiteral("256.1  .1  .1  ")); },
+        [&] {
+            w.f_setip->findChild<AddressEdit *>(QStringLiteral("me_ip_addr"))->SetFieldText(QStringLiteral("256.1  .1  .1  "));
+        },
         "bbtn_set", "box_setip_error", QMessageBox::Ok);
-    ReportBoxOf(w.f_settings.get(), [] {}, "bbtn_reset", "box_restart", QMessageBox::Cancel);
+    ReportBoxOf(
+        w.f_settings.get(), [] {}, "bbtn_reset", "box_restart", QMessageBox::Cancel);
 }
 
 // --------------------------------------------------------------- the parent

@@ -33,8 +33,8 @@ QByteArray FrameOf(const QByteArray &data)
 
 DeviceRow Row(const char *ip, const char *mac, const char *tavow = "")
 {
-    return {QString::fromLatin1(mac), QStringLiteral("1001"), QStringLiteral("N**I*"), QStringLiteral("x"),
-            QStringLiteral("Owner"), QStringLiteral("Name"), QString::fromLatin1(ip), QString::fromLatin1(tavow),
+    return {QString::fromLatin1(mac),      QStringLiteral("1001"),       QStringLiteral("N**I*"), QStringLiteral("x"),
+            QStringLiteral("Owner"),       QStringLiteral("Name"),       QString::fromLatin1(ip), QString::fromLatin1(tavow),
             QStringLiteral("10.77.0.254"), QStringLiteral("255.255.0.0")};
 }
 
@@ -87,7 +87,10 @@ TEST_F(ConfigUnit, FramerHandlesWholeFramesOnlyAndKeepsAnOpenFrameForTheNextChun
     };
     const Case cases[] = {
         {"bytes around two frames", {{"\x11" + f1 + "\x22" + f2.left(5), {line1}}}, true, f2.left(5)},
-        {"the open frame ends in the next chunk", {{"\x11" + f1 + "\x22" + f2.left(5), {line1}}, {f2.mid(5), {line2}}}, false, {}},
+        {"the open frame ends in the next chunk",
+         {{"\x11" + f1 + "\x22" + f2.left(5), {line1}}, {f2.mid(5), {line2}}},
+         false,
+         {}},
         {"a start byte inside a frame restarts it", {{f1.left(7) + f2, {line2}}}, false, {}},
         {"a frame split over two chunks is handled once", {{f1.left(9), {}}, {f1.mid(9), {line1}}}, false, {}},
         {"split just before the end byte", {{f1.chopped(1), {}}, {"\xFC", {line1}}}, false, {}},
@@ -143,9 +146,18 @@ TEST_F(ConfigUnit, HandleTavoFrameReportsTheEepromWriteResult)
         bool ok;
     };
     const Case cases[] = {
-        {"written", FrameOf(QByteArray("ASYWE\x01", 6)), {QStringLiteral("TAVO data: 1"), QStringLiteral("Az EEPROM írás sikeres.")}, true},
-        {"any non-zero result", FrameOf(QByteArray("ASYWE\xFF", 6)), {QStringLiteral("TAVO data: 255"), QStringLiteral("Az EEPROM írás sikeres.")}, true},
-        {"refused", FrameOf(QByteArray("ASYWE\x00", 6)), {QStringLiteral("TAVO data: 0"), QStringLiteral("EEPROM írási hiba!")}, false},
+        {"written",
+         FrameOf(QByteArray("ASYWE\x01", 6)),
+         {QStringLiteral("TAVO data: 1"), QStringLiteral("Az EEPROM írás sikeres.")},
+         true},
+        {"any non-zero result",
+         FrameOf(QByteArray("ASYWE\xFF", 6)),
+         {QStringLiteral("TAVO data: 255"), QStringLiteral("Az EEPROM írás sikeres.")},
+         true},
+        {"refused",
+         FrameOf(QByteArray("ASYWE\x00", 6)),
+         {QStringLiteral("TAVO data: 0"), QStringLiteral("EEPROM írási hiba!")},
+         false},
         {"another word", FrameOf(QByteArray("ASYRE\x01", 6)), {QStringLiteral("TAVO data: 1")}, false},
         {"seven bytes", FrameOf(QByteArray("ASYWE\x01\x01", 7)), {}, false},
         {"undecodable", QByteArray("\xFB\x00\xFC", 3), {}, false},
@@ -254,9 +266,9 @@ TEST_F(ConfigUnit, SetIpCommandCarriesTheRowsMacThePasswordAsTypedAndTheNewAddre
         m->AskPassword();
         EXPECT_TRUE(pw.done());
         EXPECT_EQ(m->LastCommand, QString::fromLatin1(c.command));
-        EXPECT_EQ(since(at), (QStringList{QStringLiteral("Jelszó bekérés"), QStringLiteral("Sor: 0"),
-                                          QStringLiteral("Setip: 192.168.1.50"),
-                                          QStringLiteral("Parancs: ") + QString::fromLatin1(c.command)}));
+        EXPECT_EQ(since(at),
+                  (QStringList{QStringLiteral("Jelszó bekérés"), QStringLiteral("Sor: 0"), QStringLiteral("Setip: 192.168.1.50"),
+                               QStringLiteral("Parancs: ") + QString::fromLatin1(c.command)}));
     }
 }
 
@@ -360,11 +372,12 @@ TEST_F(ConfigUnit, ARepeatedPasswordAnswerWhileTheDialogsAreOpenOpensNothingMore
 
     int spinAfter = -1;
     ModalSteps steps;
-    steps.then("f_passw",
-               [&](QWidget *d) {
-                   m->CheckDevicePassword("titok"); // again while the password dialog is open
-                   TypeAndEnter(d, "em_passw", QStringLiteral("titok"));
-               })
+    steps
+        .then("f_passw",
+              [&](QWidget *d) {
+                  m->CheckDevicePassword("titok"); // again while the password dialog is open
+                  TypeAndEnter(d, "em_passw", QStringLiteral("titok"));
+              })
         .then("f_settings", [&](QWidget *d) {
             m->CheckDevicePassword("titok"); // and while the settings dialog is open
             auto *first = d->findChild<ByteSpinEdit *>(QStringLiteral("SpinEdit1"));
@@ -391,8 +404,8 @@ TEST_F(ConfigUnit, PasswordIsComparedByteForByte)
         QByteArray device;
         bool opens;
     } cases[] = {
-        {"titok", "titok", true},      {"Titok", "titok", false}, {"titok ", "titok", false},
-        {"tito", "titok", false},      {"", "titok", false},      {"jelszó", "jelsz\xF3", true},
+        {"titok", "titok", true}, {"Titok", "titok", false}, {"titok ", "titok", false},
+        {"tito", "titok", false}, {"", "titok", false},      {"jelszó", "jelsz\xF3", true},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.typed);
@@ -552,13 +565,12 @@ TEST_P(TcpLifetime, TimerEndsTheConnectionAfterTwoSecondsAndRefreshesOnlyAfterAC
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Replies, TcpLifetime,
-    ::testing::Values(TcpCase{"silent", FakeDevice::Silent, true, false, false},
-                      TcpCase{"written", FakeDevice::Written, true, true, true},
-                      TcpCase{"written_then_closed", FakeDevice::WrittenThenClose, true, true, false},
-                      TcpCase{"refused", FakeDevice::Refused, false, false, false}),
-    [](const ::testing::TestParamInfo<TcpCase> &i) { return std::string(i.param.name); });
+INSTANTIATE_TEST_SUITE_P(Replies, TcpLifetime,
+                         ::testing::Values(TcpCase{"silent", FakeDevice::Silent, true, false, false},
+                                           TcpCase{"written", FakeDevice::Written, true, true, true},
+                                           TcpCase{"written_then_closed", FakeDevice::WrittenThenClose, true, true, false},
+                                           TcpCase{"refused", FakeDevice::Refused, false, false, false}),
+                         [](const ::testing::TestParamInfo<TcpCase> &i) { return std::string(i.param.name); });
 
 TEST_F(ConfigUnit, ASecondOpeningAbortsTheRunningConnection)
 {

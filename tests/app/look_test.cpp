@@ -57,7 +57,8 @@ TEST_F(AppTest, MainWindowLooksAsLaidOut)
     EXPECT_TRUE(m->lbl_con->font().bold());
     EXPECT_EQ(m->lbl_con->pos(), QPoint(15, 13));
     EXPECT_EQ(m->Label1->pos(), QPoint(16, 15));
-    EXPECT_TRUE(QFontInfo(m->ngrid_machine_list->font()).fixedPitch()) << QFontInfo(m->ngrid_machine_list->font()).family().toStdString();
+    EXPECT_TRUE(QFontInfo(m->ngrid_machine_list->font()).fixedPitch())
+        << QFontInfo(m->ngrid_machine_list->font()).family().toStdString();
     const int widths[] = {60, 130, 100, 170, 170, 128, 70, 150, 90, 80, 128, 128};
     m->sbtn_mac_hexClick(); // a hidden column has no width on screen
     for (int c = 0; c < 12; ++c)

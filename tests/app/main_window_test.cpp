@@ -78,10 +78,11 @@ TEST_F(AppTest, CreationReportsTheOwnAddressesAndSettlesTheWindow)
     EXPECT_EQ(m->Codec()->TAVOMode, TTAVOMode::PMDecodeBothEncodeTAVOW);
     EXPECT_EQ(m->Log()->LogFile(), QStringLiteral(".\\Ardel.log"));
     EXPECT_EQ(m->Log()->LogLimit(), 10000000);
-    const QStringList captions{QStringLiteral("Frissítés"), QStringLiteral("IP cím csere"), QStringLiteral("Exportálás"),
-                               QStringLiteral("MAC cím hexában"), QStringLiteral("Hálózati beállítás"),
-                               QStringLiteral("MAC cím csere"), QStringLiteral("Tavow frissítés"), QStringLiteral("Kilépés")};
-    const QList<QPushButton *> buttons{m->bbtn_refresh, m->bbtn_change_ip, m->bbtn_export, m->sbtn_mac_hex,
+    const QStringList captions{QStringLiteral("Frissítés"),          QStringLiteral("IP cím csere"),
+                               QStringLiteral("Exportálás"),         QStringLiteral("MAC cím hexában"),
+                               QStringLiteral("Hálózati beállítás"), QStringLiteral("MAC cím csere"),
+                               QStringLiteral("Tavow frissítés"),    QStringLiteral("Kilépés")};
+    const QList<QPushButton *> buttons{m->bbtn_refresh, m->bbtn_change_ip, m->bbtn_export,      m->sbtn_mac_hex,
                                        m->bbtn_net,     m->BitBtn1,        m->bbtn_tavorefresh, m->bbtn_exit};
     for (int i = 0; i < buttons.size(); ++i)
         EXPECT_EQ(buttons[i]->text(), captions[i]);
@@ -95,10 +96,12 @@ TEST_F(AppTest, EveryMessageIsOneMemoLineAndOneCp1250LogLine)
     main()->WriteMessage(QStringLiteral("Saját IP címek"));
     const QStringList lines = main()->MemoLines();
     ASSERT_EQ(lines.size(), before + 1);
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d:\\d\\d\\d: Saját IP címek$")).match(lines.last()).hasMatch())
+    EXPECT_TRUE(
+        QRegularExpression(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d:\\d\\d\\d: Saját IP címek$")).match(lines.last()).hasMatch())
         << lines.last().toStdString();
     const QByteArray added = logBytes().mid(logBefore.size());
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d\\d\\.\\d\\d\\.\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d  \\d\\d:\\d\\d:\\d\\d: Saj\\x{e1}t IP c\\x{ed}mek\r\n$"))
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d\\d\\.\\d\\d\\.\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d  "
+                                                  "\\d\\d:\\d\\d:\\d\\d: Saj\\x{e1}t IP c\\x{ed}mek\r\n$"))
                     .match(QString::fromLatin1(added))
                     .hasMatch())
         << added.toStdString();
@@ -171,13 +174,13 @@ TEST_F(AppTest, PlainRepliesFollowTheLastCommand)
     };
     // Each row runs on the state the rows before it left.
     const Step steps[] = {
-        {"V", "10.77.128.1", reply, 0, nullptr},                                  // discovery reply during "V": ignored
-        {"X", "10.77.128.1", reply, 1, nullptr},                                  // merged
-        {"X", "10.77.128.1", "AV 1.0", 1, nullptr},                               // version reply during "X": ignored
-        {"V", "10.77.128.99", "AV 9.9", 1, &Tf_main::SendDiscovery},              // unknown address still asks for another pass
+        {"V", "10.77.128.1", reply, 0, nullptr},                     // discovery reply during "V": ignored
+        {"X", "10.77.128.1", reply, 1, nullptr},                     // merged
+        {"X", "10.77.128.1", "AV 1.0", 1, nullptr},                  // version reply during "X": ignored
+        {"V", "10.77.128.99", "AV 9.9", 1, &Tf_main::SendDiscovery}, // unknown address still asks for another pass
         {"V", "10.77.128.1", "AV 2.0", 1, &Tf_main::SendDiscovery},
         {"X", "10.77.128.2", "A1.2.3.4.5/1001/N**IC/x/o/n", 1, &Tf_main::SendDiscovery}, // five MAC pieces: rejected
-        {"X", "10.77.128.2", "", 1, &Tf_main::SendDiscovery},                     // empty datagram
+        {"X", "10.77.128.2", "", 1, &Tf_main::SendDiscovery},                            // empty datagram
     };
     for (const Step &s : steps) {
         SCOPED_TRACE(s.text.toStdString());
@@ -273,7 +276,8 @@ TEST_F(AppTest, RightClickChoosesThePopupByTheSelectedRow)
     m->Table()->MergeDeviceRow({QStringLiteral("1.2.3.4.5.6"), QStringLiteral("1001"), QStringLiteral("N**M*"), QString(),
                                 QString(), QString(), QStringLiteral("10.77.128.1"), QString(), QString(), QString()});
     m->Table()->MergeDeviceRow({QStringLiteral("1.2.3.4.5.7"), QStringLiteral("1001"), QStringLiteral("N**M*"), QString(),
-                                QString(), QString(), QStringLiteral("10.77.128.2"), QStringLiteral("1000"), QString(), QString()});
+                                QString(), QString(), QStringLiteral("10.77.128.2"), QStringLiteral("1000"), QString(),
+                                QString()});
     m->SelectRow(-1);
     EXPECT_EQ(m->PopupForSelectedRow(), nullptr);
     m->SelectRow(0);
@@ -296,7 +300,8 @@ TEST_F(AppTest, GridMouseRightClickDoubleClickAndRowSizing)
     m->Table()->MergeDeviceRow({QStringLiteral("1.2.3.4.5.6"), QStringLiteral("1001"), QStringLiteral("N**M*"), QString(),
                                 QString(), QString(), QStringLiteral("10.77.128.1"), QString(), QString(), QString()});
     m->Table()->MergeDeviceRow({QStringLiteral("1.2.3.4.5.7"), QStringLiteral("1001"), QStringLiteral("N**M*"), QString(),
-                                QString(), QString(), QStringLiteral("10.77.128.2"), QStringLiteral("1000"), QString(), QString()});
+                                QString(), QString(), QStringLiteral("10.77.128.2"), QStringLiteral("1000"), QString(),
+                                QString()});
     const auto cellCentre = [v](int row) { return v->visualRect(v->model()->index(row, 2)).center(); };
     const auto closePopup = [] {
         QWidget *popup = QApplication::activePopupWidget();
@@ -335,8 +340,8 @@ TEST_F(AppTest, GridMouseRightClickDoubleClickAndRowSizing)
     const int height = v->rowHeight(0);
     const QPoint border(cellCentre(0).x(), v->rowViewportPosition(0) + height);
     QTest::mousePress(v->viewport(), Qt::LeftButton, {}, border);
-    QMouseEvent move(QEvent::MouseMove, QPointF(border + QPoint(0, 15)), v->viewport()->mapToGlobal(QPointF(border + QPoint(0, 15))),
-                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent move(QEvent::MouseMove, QPointF(border + QPoint(0, 15)),
+                     v->viewport()->mapToGlobal(QPointF(border + QPoint(0, 15))), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(v->viewport(), &move);
     QTest::mouseRelease(v->viewport(), Qt::LeftButton, {}, border + QPoint(0, 15));
     EXPECT_EQ(v->rowHeight(0), height + 15);
@@ -391,12 +396,13 @@ TEST_F(AppTest, ExportWritesTheFileAndAFailureShowsTheError)
     m->bbtn_exportClick(); // empty table: nothing happens
     EXPECT_FALSE(QFile::exists(target));
     m->Table()->MergeDeviceRow({QStringLiteral("1.2.3.4.5.6"), QStringLiteral("1001"), QStringLiteral("N**MC"), QString(),
-                                QStringLiteral("Kft"), QStringLiteral("Régi"), QStringLiteral("10.77.128.1"), QString(), QString(),
-                                QString()});
+                                QStringLiteral("Kft"), QStringLiteral("Régi"), QStringLiteral("10.77.128.1"), QString(),
+                                QString(), QString()});
     m->bbtn_exportClick();
     QFile f(target);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), QByteArray("MC , Kft , R\xE9gi , 1.2.3.4.5.6 , 01:02:03:04:05:06 , 10.77.128.1 , 1001 ,  , \xFAj ,  ,  ,  , \r\n"));
+    EXPECT_EQ(f.readAll(),
+              QByteArray("MC , Kft , R\xE9gi , 1.2.3.4.5.6 , 01:02:03:04:05:06 , 10.77.128.1 , 1001 ,  , \xFAj ,  ,  ,  , \r\n"));
 
     target = dir.filePath(QStringLiteral("missing/dir/out.csv"));
     QString shown;
@@ -521,9 +527,8 @@ TEST_F(AppTest, AnAdapterListingThatFailsIsReportedWithItsErrorCode)
     });
     const auto reset = qScopeGuard([] { SetAdapterProvider({}); });
     create();
-    const QString error = QStringLiteral("Hálózati adapter hiba: %1 (hibakód: %2)")
-                              .arg(QString::fromLocal8Bit(std::strerror(EMFILE)))
-                              .arg(EMFILE);
+    const QString error =
+        QStringLiteral("Hálózati adapter hiba: %1 (hibakód: %2)").arg(QString::fromLocal8Bit(std::strerror(EMFILE))).arg(EMFILE);
     const QStringList memo = memoTexts();
     ASSERT_EQ(memo.size(), 2) << memo.join(QLatin1Char('\n')).toStdString();
     EXPECT_EQ(memo[0], QStringLiteral("Saját IP címek"));

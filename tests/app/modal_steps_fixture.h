@@ -30,8 +30,7 @@ public:
         QString text;
     };
 
-    explicit ModalSteps(int stepTimeoutMs = 5000)
-        : m_timeoutMs(stepTimeoutMs)
+    explicit ModalSteps(int stepTimeoutMs = 5000) : m_timeoutMs(stepTimeoutMs)
     {
         m_timer.setInterval(10);
         QObject::connect(&m_timer, &QTimer::timeout, [this] { tick(); });

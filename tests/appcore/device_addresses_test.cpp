@@ -17,31 +17,31 @@ const AddressCase kAddressCases[] = {
     {"10.20.30.40.50.255", true, false, "0A:14:1E:28:32:FF"},
     {"0.0.0.0.0.0", true, false, "00:00:00:00:00:00"},
     {"255.255.255.255.255.255", true, false, "FF:FF:FF:FF:FF:FF"},
-    {"1.2.3.4.5", false, false, ""},                         // five pieces
-    {"1.2.3.4.5.6.7", false, false, ""},                     // seven pieces
-    {"1.2.3.4.5.256", false, false, "01:02:03:04:05:00"},     // 256 is no byte
-    {"1.2.3.4.5.a", false, false, "01:02:03:04:05:00"},       // a letter
-    {"1.2..4.5.6", false, false, "01:02:00:04:05:06"},        // empty piece
-    {"1.2.3.4.5.", false, false, "01:02:03:04:05:00"},        // empty last piece
-    {"1.2.3.4.5.-1", false, false, "01:02:03:04:05:00"},      // negative
-    {"1.2.3.4.5. 6", false, false, "01:02:03:04:05:00"},      // blank inside
+    {"1.2.3.4.5", false, false, ""},                      // five pieces
+    {"1.2.3.4.5.6.7", false, false, ""},                  // seven pieces
+    {"1.2.3.4.5.256", false, false, "01:02:03:04:05:00"}, // 256 is no byte
+    {"1.2.3.4.5.a", false, false, "01:02:03:04:05:00"},   // a letter
+    {"1.2..4.5.6", false, false, "01:02:00:04:05:06"},    // empty piece
+    {"1.2.3.4.5.", false, false, "01:02:03:04:05:00"},    // empty last piece
+    {"1.2.3.4.5.-1", false, false, "01:02:03:04:05:00"},  // negative
+    {"1.2.3.4.5. 6", false, false, "01:02:03:04:05:00"},  // blank inside
     {"", false, false, ""},
     {"10.0.0.9", false, true, ""},
     {"0.0.0.0", false, true, ""},
     {"255.255.255.255", false, true, ""},
-    {"10.0.0", false, false, ""},                             // three pieces
-    {"10.0.0.1.2", false, false, ""},                         // five pieces
+    {"10.0.0", false, false, ""},     // three pieces
+    {"10.0.0.1.2", false, false, ""}, // five pieces
     {"10.0.0.256", false, false, ""},
-    {"10.0.x.1", false, false, ""},                           // a letter counts as too big
-    {"10..0.1", false, false, ""},                            // empty piece
-    {"-1.2.3.4", false, false, ""},                           // negative
+    {"10.0.x.1", false, false, ""}, // a letter counts as too big
+    {"10..0.1", false, false, ""},  // empty piece
+    {"-1.2.3.4", false, false, ""}, // negative
     {"-0.2.3.4", false, false, ""},
-    {"99999999999999999999.1.2.3", false, false, ""},         // overflow
-    {"9999999999999999999.1.2.3", false, false, ""},          // 19 nines: too large, not wrapped
-    {"9223372036854775807.1.2.3", false, false, ""},          // the largest 64-bit number
-    {"+10.0.0.1", false, true, ""},                           // a plus sign is taken
-    {"010.000.0000000000000000001.1", false, true, ""},       // leading zeros up to 19 characters
-    {"00000000000000000001.0.0.1", false, false, ""},         // 20 characters
+    {"99999999999999999999.1.2.3", false, false, ""},   // overflow
+    {"9999999999999999999.1.2.3", false, false, ""},    // 19 nines: too large, not wrapped
+    {"9223372036854775807.1.2.3", false, false, ""},    // the largest 64-bit number
+    {"+10.0.0.1", false, true, ""},                     // a plus sign is taken
+    {"010.000.0000000000000000001.1", false, true, ""}, // leading zeros up to 19 characters
+    {"00000000000000000001.0.0.1", false, false, ""},   // 20 characters
     {"+1.2.3.4.5.006", true, false, "01:02:03:04:05:06"},
     {"1.2.3.4.5.9999999999999999999", false, false, "01:02:03:04:05:00"},
     {"1.2.3.4.5.99999999999999999999", false, false, "01:02:03:04:05:00"},
@@ -71,18 +71,12 @@ TEST(DeviceColumnsLook, CaptionsWidthsAlignmentAndVisibility)
         bool shown;
     };
     const Expected expected[kDeviceColumnCount] = {
-        {u"Státusz", 60, false, false, true},
-        {u"Tulajdonos", 130, false, false, true},
-        {u"Készüléknév", 100, true, true, true},
-        {u"MAC cím", 170, true, true, true},
-        {u"MAC cím hexa", 170, true, true, false},
-        {u"IP cím", 128, true, true, true},
-        {u"Port", 70, true, true, true},
-        {u"Program verzió", 150, true, true, true},
-        {u"Listastátusz", 90, true, false, true},
-        {u"TAVOW cím", 80, true, true, true},
-        {u"Átjáró", 128, true, true, true},
-        {u"Alhálózati maszk", 128, true, true, true},
+        {u"Státusz", 60, false, false, true},      {u"Tulajdonos", 130, false, false, true},
+        {u"Készüléknév", 100, true, true, true},   {u"MAC cím", 170, true, true, true},
+        {u"MAC cím hexa", 170, true, true, false}, {u"IP cím", 128, true, true, true},
+        {u"Port", 70, true, true, true},           {u"Program verzió", 150, true, true, true},
+        {u"Listastátusz", 90, true, false, true},  {u"TAVOW cím", 80, true, true, true},
+        {u"Átjáró", 128, true, true, true},        {u"Alhálózati maszk", 128, true, true, true},
     };
     TDeviceTableModel model;
     ASSERT_EQ(model.columnCount(), kDeviceColumnCount);

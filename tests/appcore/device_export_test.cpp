@@ -19,20 +19,35 @@ QByteArray ReadAll(const QString &path)
 
 TEST_F(DeviceTableTest, ExportGivesOneCp1250LinePerRowWithEveryColumn)
 {
-    Merge({.mac = QStringLiteral("10.20.30.40.50.255"), .ip = QStringLiteral("10.77.128.2"), .status = QStringLiteral("000MC"),
-           .owner = QStringLiteral("Kovács Ödön"), .name = QStringLiteral("Kazán")});
+    Merge({.mac = QStringLiteral("10.20.30.40.50.255"),
+           .ip = QStringLiteral("10.77.128.2"),
+           .status = QStringLiteral("000MC"),
+           .owner = QStringLiteral("Kovács Ödön"),
+           .name = QStringLiteral("Kazán")});
     model.MarkRowsEmpty();
-    Merge({.mac = QStringLiteral("10.20.30.40.50.255"), .ip = QStringLiteral("10.77.128.2"), .status = QStringLiteral("000MC"),
-           .owner = QStringLiteral("Kovács Ödön"), .name = QStringLiteral("Kazán")});
-    Merge({.mac = QStringLiteral("0.0.0.0.0.1"), .ip = QStringLiteral("10.77.128.1"), .port = QStringLiteral("65500"),
-           .status = QStringLiteral("000I*"), .tavow = QStringLiteral("3"), .gateway = QStringLiteral("10.77.0.254"),
+    Merge({.mac = QStringLiteral("10.20.30.40.50.255"),
+           .ip = QStringLiteral("10.77.128.2"),
+           .status = QStringLiteral("000MC"),
+           .owner = QStringLiteral("Kovács Ödön"),
+           .name = QStringLiteral("Kazán")});
+    Merge({.mac = QStringLiteral("0.0.0.0.0.1"),
+           .ip = QStringLiteral("10.77.128.1"),
+           .port = QStringLiteral("65500"),
+           .status = QStringLiteral("000I*"),
+           .tavow = QStringLiteral("3"),
+           .gateway = QStringLiteral("10.77.0.254"),
            .mask = QStringLiteral("255.255.0.0")});
     model.SetCell(1, ColVersion, QStringLiteral("v1.0 ő"));
 
     const QByteArray expected =
         // Row 0: owner with á (E1) and Ö (D6), name with á, hidden hex MAC, "régi" with é (E9).
-        QByteArrayLiteral("MC , Kov\xE1" "cs \xD6" "d\xF6" "n , Kaz\xE1" "n , 10.20.30.40.50.255 , 0A:14:1E:28:32:FF , "
-                          "10.77.128.2 , 1010 ,  , r\xE9" "gi ,  ,  ,  , \r\n")
+        QByteArrayLiteral("MC , Kov\xE1"
+                          "cs \xD6"
+                          "d\xF6"
+                          "n , Kaz\xE1"
+                          "n , 10.20.30.40.50.255 , 0A:14:1E:28:32:FF , "
+                          "10.77.128.2 , 1010 ,  , r\xE9"
+                          "gi ,  ,  ,  , \r\n")
         // Row 1: version with ő (F5), "új" with ú (FA).
         + QByteArrayLiteral("I* ,  ,  , 0.0.0.0.0.1 , 00:00:00:00:00:01 , 10.77.128.1 , 65500 , v1.0 \xF5 , \xFAj , 3 , "
                             "10.77.0.254 , 255.255.0.0 , \r\n");

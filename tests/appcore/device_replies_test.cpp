@@ -6,7 +6,10 @@ using namespace ardel;
 
 namespace {
 
-QByteArray Hex(const char *hex) { return QByteArray::fromHex(QByteArray(hex)); }
+QByteArray Hex(const char *hex)
+{
+    return QByteArray::fromHex(QByteArray(hex));
+}
 
 const QString kPeer = QStringLiteral("10.77.128.9");
 
@@ -30,8 +33,7 @@ TEST(DiscoveryReply, SplitsTheSixFieldsAndAddsTheSender)
         {"a reply", QStringLiteral("A0.26.75.12.200.3/80/AB0IC/x/Tulajdonos/Készülék"),
          Row({"0.26.75.12.200.3", "80", "AB0IC", "x", "Tulajdonos", "Készülék", "10.77.128.9", "", "", ""})},
         {"empty fields", QStringLiteral("A/////"), Row({"", "", "", "", "", "", "10.77.128.9", "", "", ""})},
-        {"a \"/\" in the name stays in the name",
-         QStringLiteral("A0.26.75.12.200.3/80/AB0IC/x/o/a/b/10.1.1.1"),
+        {"a \"/\" in the name stays in the name", QStringLiteral("A0.26.75.12.200.3/80/AB0IC/x/o/a/b/10.1.1.1"),
          Row({"0.26.75.12.200.3", "80", "AB0IC", "x", "o", "a/b/10.1.1.1", "10.77.128.9", "", "", ""})},
         {"a name ending in \"/\"", QStringLiteral("A1.2.3.4.5.6/80/N**M*/x/o/n/"),
          Row({"1.2.3.4.5.6", "80", "N**M*", "x", "o", "n/", "10.77.128.9", "", "", ""})},
@@ -48,7 +50,8 @@ TEST(DiscoveryReply, SplitsTheSixFieldsAndAddsTheSender)
 TEST(DiscoveryReply, KeepsAtMost255CharactersOfTheMacField)
 {
     const QString longMac = QString(300, QLatin1Char('1'));
-    const std::optional<DeviceRow> row = ParseDiscoveryReply(QLatin1Char('A') + longMac + QStringLiteral("/80/N**M*/x/o/n"), kPeer);
+    const std::optional<DeviceRow> row =
+        ParseDiscoveryReply(QLatin1Char('A') + longMac + QStringLiteral("/80/N**M*/x/o/n"), kPeer);
     ASSERT_TRUE(row);
     EXPECT_EQ(row->at(RowMac), longMac.left(255));
     EXPECT_EQ(row->at(RowIp), kPeer);
@@ -56,7 +59,10 @@ TEST(DiscoveryReply, KeepsAtMost255CharactersOfTheMacField)
 
 TEST(AeteiReply, ReadsTheNetworkInformation)
 {
-    const QByteArray body = Hex("001A4B0CC803" "0A4D8001" "0A4D0001" "FFFF00");
+    const QByteArray body = Hex("001A4B0CC803"
+                                "0A4D8001"
+                                "0A4D0001"
+                                "FFFF00");
     const struct {
         const char *name;
         QByteArray data;
@@ -72,7 +78,10 @@ TEST(AeteiReply, ReadsTheNetworkInformation)
          Row({"0.26.75.12.200.3", "1001", "N**M*", "", "", "", "10.77.128.1", "74565", "10.77.0.1", "255.255.0.255"})},
         {"bytes past the layout are ignored", "AETEI" + body + Hex("0201") + QByteArray(2000, '\x07'),
          Row({"0.26.75.12.200.3", "1001", "N**IC", "", "", "", "10.77.128.1", "74565", "10.77.0.1", "255.255.0.2"})},
-        {"short: missing bytes read as zero", "AETEI" + Hex("001A4B0CC803" "0A4D"),
+        {"short: missing bytes read as zero",
+         "AETEI"
+             + Hex("001A4B0CC803"
+                   "0A4D"),
          Row({"0.26.75.12.200.3", "1001", "N**M*", "", "", "", "10.77.0.0", "74565", "0.0.0.0", "0.0.0.0"})},
         {"only the word", QByteArray("AETEI"),
          Row({"0.0.0.0.0.0", "1001", "N**M*", "", "", "", "0.0.0.0", "74565", "0.0.0.0", "0.0.0.0"})},

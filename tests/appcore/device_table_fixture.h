@@ -29,8 +29,7 @@ DeviceRow MakeRow(const DeviceFields &f);
 
 // A model with Qt's model checker attached: any broken signal sequence or
 // inconsistent answer during a test fails that test.
-class DeviceTableTest : public ::testing::Test
-{
+class DeviceTableTest : public ::testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;

@@ -111,15 +111,11 @@ struct StatusCase {
 };
 
 const StatusCase kStatusCases[] = {
-    {"000I*", "I*", false},
-    {"000MC", "MC", true},
-    {"000*C", "*C", true},
+    {"000I*", "I*", false},   {"000MC", "MC", true}, {"000*C", "*C", true},
     {"ABCMCxyz", "MC", true}, // longer texts: only the 4th and 5th count
     {"0000c", "0c", false},   // the letter is upper-case only
     {"000M", "M", false},     // no 5th character
-    {"000", "", false},
-    {"0", "", false},
-    {"", "", false},
+    {"000", "", false},       {"0", "", false},      {"", "", false},
 };
 
 TEST_F(DeviceTableTest, StatusLettersAndTheirColour)
@@ -235,7 +231,10 @@ TEST_F(DeviceTableTest, InvalidIpKeepsTheIpCellAndAddsARowPerMerge)
 TEST_F(DeviceTableTest, EachMergeKindOverwritesItsCellsButNeverTheVersion)
 {
     // Plain discovery reply.
-    Merge({.mac = QStringLiteral("10.20.30.40.50.255"), .ip = kIpA, .owner = QStringLiteral("Kovács"), .name = QStringLiteral("Kazán")});
+    Merge({.mac = QStringLiteral("10.20.30.40.50.255"),
+           .ip = kIpA,
+           .owner = QStringLiteral("Kovács"),
+           .name = QStringLiteral("Kazán")});
     ASSERT_EQ(model.RowCount(), 1);
     EXPECT_EQ(model.Cell(0, ColMac), QStringLiteral("10.20.30.40.50.255"));
     EXPECT_EQ(model.Cell(0, ColMacHex), QStringLiteral("0A:14:1E:28:32:FF"));
@@ -244,8 +243,11 @@ TEST_F(DeviceTableTest, EachMergeKindOverwritesItsCellsButNeverTheVersion)
     ASSERT_TRUE(model.SetCell(0, ColVersion, QStringLiteral("v2.31")));
 
     // TAVO device information: no owner or name, but TAVOW address, gateway, mask.
-    Merge({.mac = QStringLiteral("10.20.30.40.50.255"), .ip = kIpA, .tavow = QStringLiteral("12"),
-           .gateway = QStringLiteral("10.77.0.254"), .mask = QStringLiteral("255.255.0.0")});
+    Merge({.mac = QStringLiteral("10.20.30.40.50.255"),
+           .ip = kIpA,
+           .tavow = QStringLiteral("12"),
+           .gateway = QStringLiteral("10.77.0.254"),
+           .mask = QStringLiteral("255.255.0.0")});
     ASSERT_EQ(model.RowCount(), 1);
     EXPECT_EQ(model.RowCells(0).mid(ColOwner, 2), (QStringList{QString(), QString()}));
     EXPECT_EQ(model.RowCells(0).mid(ColTavow, 3),
@@ -253,7 +255,10 @@ TEST_F(DeviceTableTest, EachMergeKindOverwritesItsCellsButNeverTheVersion)
     EXPECT_EQ(model.Cell(0, ColVersion), QStringLiteral("v2.31"));
 
     // Plain reply again: the TAVO cells are emptied, the version stays.
-    Merge({.mac = QStringLiteral("10.20.30.40.50.255"), .ip = kIpA, .owner = QStringLiteral("Kovács"), .name = QStringLiteral("Kazán")});
+    Merge({.mac = QStringLiteral("10.20.30.40.50.255"),
+           .ip = kIpA,
+           .owner = QStringLiteral("Kovács"),
+           .name = QStringLiteral("Kazán")});
     EXPECT_EQ(model.RowCells(0).mid(ColOwner, 2), (QStringList{QStringLiteral("Kovács"), QStringLiteral("Kazán")}));
     EXPECT_EQ(model.RowCells(0).mid(ColTavow, 3), (QStringList{QString(), QString(), QString()}));
     EXPECT_EQ(model.Cell(0, ColVersion), QStringLiteral("v2.31"));
@@ -328,7 +333,9 @@ TEST_F(DeviceTableTest, OtherColumnsSortAlphabeticallyAndResortKeepsTheChoice)
 {
     const char *owners[] = {"Gamma", "Alfa", "Delta", "Beta"};
     for (int i = 0; i < 4; ++i)
-        Merge({.mac = QStringLiteral("0.0.0.0.0.%1").arg(i), .ip = QStringLiteral("10.77.128.%1").arg(i), .owner = QString::fromUtf8(owners[i])});
+        Merge({.mac = QStringLiteral("0.0.0.0.0.%1").arg(i),
+               .ip = QStringLiteral("10.77.128.%1").arg(i),
+               .owner = QString::fromUtf8(owners[i])});
     model.sort(ColOwner, Qt::AscendingOrder);
     EXPECT_EQ(ColumnTexts(ColOwner).join(QLatin1Char(' ')), QStringLiteral("Alfa Beta Delta Gamma"));
     EXPECT_EQ(model.SortColumn(), ColOwner);
@@ -394,12 +401,8 @@ std::string Alternating(int n)
 TEST_F(DeviceTableTest, DropRemovesExactlyTheUnconfirmedRows)
 {
     const DropCase cases[] = {
-        {"none dropped", "KKKK"},
-        {"all dropped", "...."},
-        {"one run on top", "..KK"},
-        {"one run at the bottom", "KK.."},
-        {"a few runs", ".K..K.KK.."},
-        {"many runs", Alternating(150)},
+        {"none dropped", "KKKK"},          {"all dropped", "...."},      {"one run on top", "..KK"},
+        {"one run at the bottom", "KK.."}, {"a few runs", ".K..K.KK.."}, {"many runs", Alternating(150)},
     };
     for (const DropCase &c : cases) {
         SCOPED_TRACE(c.name);
@@ -435,7 +438,7 @@ TEST_F(DeviceTableTest, DropRemovesExactlyTheUnconfirmedRows)
 TEST_F(DeviceTableTest, LookupAgreesWithAScanAfterAnyMixOfOperations)
 {
     const QStringList ips{QStringLiteral("10.77.128.1"), QStringLiteral("10.77.128.2"), QStringLiteral("10.77.128.10"),
-                          QStringLiteral("10.99.0.1"), QStringLiteral("1.2.3"), QString()};
+                          QStringLiteral("10.99.0.1"),   QStringLiteral("1.2.3"),       QString()};
     const QStringList macs{QStringLiteral("0.0.0.0.0.1"), QStringLiteral("0.0.0.0.0.2"), QStringLiteral("0.0.0.0.0.3"),
                            QStringLiteral("0.0.0.0.0.4")};
     const QStringList tavows{QString(), QStringLiteral("5"), QStringLiteral("6")};

@@ -72,8 +72,14 @@ bool Devsim::start(const QJsonObject &config, const QStringList &extraArgs)
     m_output.clear();
     m_proc = std::make_unique<QProcess>();
     m_proc->setProcessChannelMode(QProcess::MergedChannels);
-    QStringList args{QStringLiteral("netns"), QStringLiteral("exec"), ns, exe,
-                     QStringLiteral("--config"), m_config, QStringLiteral("--journal"), m_journal};
+    QStringList args{QStringLiteral("netns"),
+                     QStringLiteral("exec"),
+                     ns,
+                     exe,
+                     QStringLiteral("--config"),
+                     m_config,
+                     QStringLiteral("--journal"),
+                     m_journal};
     args += extraArgs;
     m_proc->start(QStringLiteral("ip"), args);
     if (!m_proc->waitForStarted(5000))

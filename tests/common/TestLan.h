@@ -30,15 +30,15 @@ void pumpFor(int ms);
 
 // One datagram or TCP chunk the emulator received, as its journal records it.
 struct JournalEntry {
-    qint64 timeMs = 0;      // milliseconds since the emulator started
-    QString proto;          // "udp" or "tcp"
-    QString src;            // "a.b.c.d:port"
-    QString dst;            // "a.b.c.d:port"
-    QString iface;          // receiving interface, when known
-    QByteArray bytes;       // payload
-    QString word;           // decoded TAVO command word, when the payload is a packet
-    QByteArray data;        // decoded TAVO command bytes
-    QJsonObject raw;        // the whole journal line
+    qint64 timeMs = 0; // milliseconds since the emulator started
+    QString proto;     // "udp" or "tcp"
+    QString src;       // "a.b.c.d:port"
+    QString dst;       // "a.b.c.d:port"
+    QString iface;     // receiving interface, when known
+    QByteArray bytes;  // payload
+    QString word;      // decoded TAVO command word, when the payload is a packet
+    QByteArray data;   // decoded TAVO command bytes
+    QJsonObject raw;   // the whole journal line
 };
 
 // The device emulator running in the device namespace.

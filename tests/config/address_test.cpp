@@ -8,8 +8,7 @@ using namespace ardel;
 
 namespace {
 
-struct CheckCase
-{
+struct CheckCase {
     const char16_t *field;
     bool valid;
 };
@@ -17,21 +16,16 @@ struct CheckCase
 TEST(CheckIP, GroupRules)
 {
     const CheckCase cases[] = {
-        {u"   .   .   .   ", false}, // the empty field
-        {u"256.1  .1  .1  ", false},
-        {u"10 .1  .   .3  ", false}, // an empty group counts as 256
-        {u"1  .1  .1  .256", false}, // the last group is checked too
-        {u"999.999.999.999", false},
-        {u"0  .0  .0  .0  ", true},
-        {u"255.255.255.255", true},
-        {u"1 2.0  .0  .0  ", true},  // "1 2" reads 12
-        {u"001.010.000.099", true},  // leading zeros
-        {u"  7.  1. 2 .3  ", true},  // digits anywhere in the group
-        {u"-1 .1  .1  .1  ", false}, // a sign is not a digit
-        {u"+1 .1  .1  .1  ", false},
-        {u"1a .1  .1  .1  ", false},
-        {u"", false},                // shorter than a field: missing groups are empty
-        {u"1.2.3.4", false},         // a dotted text is not a field text
+        {u"   .   .   .   ", false},                              // the empty field
+        {u"256.1  .1  .1  ", false}, {u"10 .1  .   .3  ", false}, // an empty group counts as 256
+        {u"1  .1  .1  .256", false},                              // the last group is checked too
+        {u"999.999.999.999", false}, {u"0  .0  .0  .0  ", true},  {u"255.255.255.255", true},
+        {u"1 2.0  .0  .0  ", true},                                             // "1 2" reads 12
+        {u"001.010.000.099", true},                                             // leading zeros
+        {u"  7.  1. 2 .3  ", true},                                             // digits anywhere in the group
+        {u"-1 .1  .1  .1  ", false},                                            // a sign is not a digit
+        {u"+1 .1  .1  .1  ", false}, {u"1a .1  .1  .1  ", false}, {u"", false}, // shorter than a field: missing groups are empty
+        {u"1.2.3.4", false},                                                    // a dotted text is not a field text
         {u"1  .2  .3  ", false},
     };
     for (const CheckCase &c : cases)
@@ -40,8 +34,7 @@ TEST(CheckIP, GroupRules)
 
 TEST(AddressToBytes, OneBytePerPart)
 {
-    const struct
-    {
+    const struct {
         const char16_t *dotted;
         QByteArray bytes;
     } cases[] = {
@@ -57,7 +50,7 @@ TEST(AddressToBytes, OneBytePerPart)
         {u"2147483648.1.1.1", QByteArrayLiteral("\x00\x01\x01\x01")},
         {u"9999999999999999999.99999999999999999999.1.1", QByteArrayLiteral("\x00\x00\x01\x01")},
         {u"00000000000000000000000300.1.1.1", QByteArrayLiteral("\x2C\x01\x01\x01")}, // zeros at any length
-        {u"+1.1 .1.1", QByteArrayLiteral("\x00\x00\x01\x01")},          // a sign or a space is unreadable
+        {u"+1.1 .1.1", QByteArrayLiteral("\x00\x00\x01\x01")},                        // a sign or a space is unreadable
         {u"1.2", QByteArrayLiteral("\x01\x02")},
         {u"", QByteArray(1, '\0')},
     };
@@ -67,8 +60,7 @@ TEST(AddressToBytes, OneBytePerPart)
 
 TEST(AddressToFieldText, LeftAlignedGroups)
 {
-    const struct
-    {
+    const struct {
         const char16_t *dotted;
         const char16_t *field;
     } cases[] = {
@@ -90,8 +82,7 @@ TEST(AddressToFieldText, LeftAlignedGroups)
     }
 }
 
-class AddressEditTest : public ::testing::Test
-{
+class AddressEditTest : public ::testing::Test {
 protected:
     void SetUp() override
     {

@@ -36,8 +36,7 @@ AddressEdit *AddressField(QWidget *dialog, const QString &name)
 
 // ---- what every dialog shares ---------------------------------------------
 
-struct LookCase
-{
+struct LookCase {
     const char *objectName;
     const char16_t *caption;
     const char16_t *setCaption;
@@ -50,9 +49,15 @@ TEST(ConfigDialogLook, CaptionsControlsAndStyle)
     const LookCase cases[] = {
         {"f_setip", u"IP cím beállítása", u"Beállít", [] { return std::make_unique<Tf_setip>(); }, {"me_ip_addr"}},
         {"f_passw", u"Jelszó bekérése", u"Rendben", [] { return std::make_unique<Tf_passw>(); }, {"em_passw"}},
-        {"f_setMAC", u"MAC cím beállítása", u"Beállít", [] { return std::make_unique<Tf_setMAC>(); },
+        {"f_setMAC",
+         u"MAC cím beállítása",
+         u"Beállít",
+         [] { return std::make_unique<Tf_setMAC>(); },
          {"SpinEdit1", "SpinEdit2", "SpinEdit3", "SpinEdit4", "SpinEdit5", "SpinEdit6"}},
-        {"f_settings", u"Beállítások", u"Beállít", [] { return std::make_unique<Tf_settings>(); },
+        {"f_settings",
+         u"Beállítások",
+         u"Beállít",
+         [] { return std::make_unique<Tf_settings>(); },
          {"me_ip_addr", "me_gateway", "me_mask", "SpinEdit1", "SpinEdit6", "bbtn_reset"}},
     };
     for (const LookCase &c : cases) {
@@ -106,8 +111,7 @@ TEST(ConfigDialogLook, CaptionsControlsAndStyle)
 // even right after an opening that ended with 1.
 TEST(ConfigDialogLook, EveryWayOutWithoutConfirmingGivesZero)
 {
-    const struct
-    {
+    const struct {
         const char *how;
         std::function<void(QWidget *)> leave;
     } ways[] = {
@@ -292,8 +296,7 @@ TEST(SetIpDialog, StartsFromZeroAddress)
 TEST(PasswordDialog, OpensEmptyWithFocusAndTakesAtMostTwentyCharacters)
 {
     Tf_passw dialog;
-    const struct
-    {
+    const struct {
         const char16_t *typed;
         const char16_t *password;
     } cases[] = {
@@ -391,8 +394,7 @@ TEST(MacDialog, SetAndGetSixBytes)
 
 TEST(MacDialog, EditedAndEmptiedFieldsAsTheUserLeftThem)
 {
-    const struct
-    {
+    const struct {
         const char *how;
         std::function<void(QWidget *)> confirm;
     } confirms[] = {

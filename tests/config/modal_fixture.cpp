@@ -26,8 +26,7 @@ bool CloseInnermost(QWidget *modal)
 
 } // namespace
 
-struct ModalScript::State : std::enable_shared_from_this<State>
-{
+struct ModalScript::State : std::enable_shared_from_this<State> {
     std::vector<std::pair<Match, Action>> steps;
     int timeoutMs = 5000;
     size_t ran = 0;
@@ -69,8 +68,7 @@ struct ModalScript::State : std::enable_shared_from_this<State>
     }
 };
 
-ModalScript::ModalScript(int stepTimeoutMs)
-    : m_state(std::make_shared<State>())
+ModalScript::ModalScript(int stepTimeoutMs) : m_state(std::make_shared<State>())
 {
     m_state->timeoutMs = stepTimeoutMs;
 }

@@ -15,8 +15,7 @@ class QMessageBox;
 
 namespace ardel::test {
 
-class ModalScript
-{
+class ModalScript {
 public:
     using Match = std::function<bool(QWidget *)>;
     using Action = std::function<void(QWidget *)>;
@@ -39,16 +38,14 @@ ModalScript::Match IsNamed(const QString &objectName);
 ModalScript::Match IsMessageBox();
 
 // What a message box said, recorded by an action.
-struct SeenBox
-{
+struct SeenBox {
     QString text;
     QString title;
     int buttons = 0;
 };
 ModalScript::Action RecordAndPress(SeenBox &seen, int button);
 
-template <typename T = QWidget>
-T *Child(QWidget *parent, const QString &name)
+template <typename T = QWidget> T *Child(QWidget *parent, const QString &name)
 {
     return parent->findChild<T *>(name);
 }

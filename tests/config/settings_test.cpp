@@ -19,8 +19,7 @@ namespace {
 
 const QString kDialog = QStringLiteral("f_settings");
 
-class SettingsDialogTest : public ::testing::Test
-{
+class SettingsDialogTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -35,7 +34,6 @@ public: // the case tables edit through these
     QSpinBox *Spin(int n) { return Child<QSpinBox>(&dialog, QStringLiteral("SpinEdit%1").arg(n)); }
 
 protected:
-
     // Opens the dialog, runs the steps and checks that all of them ran.
     int Run(ModalScript &script)
     {
@@ -76,8 +74,7 @@ TEST_F(SettingsDialogTest, WrongAddressesAreListedInOneMessage)
 {
     const QString good = QStringLiteral("10 .1  .2  .3  ");
     const QString bad = QStringLiteral("300.1  .2  .3  ");
-    const struct
-    {
+    const struct {
         bool ip, gateway, mask;
         const char16_t *text;
     } cases[] = {
@@ -121,8 +118,7 @@ TEST_F(SettingsDialogTest, WrongAddressesAreListedInOneMessage)
 // their start values, spaces removed; "010" differs from "10".
 TEST_F(SettingsDialogTest, ChangedValuesAfterSaving)
 {
-    const struct
-    {
+    const struct {
         const char *name;
         std::function<void(SettingsDialogTest &)> edit;
         const char16_t *ip, *gateway, *mask;
@@ -131,16 +127,24 @@ TEST_F(SettingsDialogTest, ChangedValuesAfterSaving)
         {"nothing", [](SettingsDialogTest &) {}, u"", u"", u"", {}},
         {"mask only",
          [](SettingsDialogTest &t) { t.Field("me_mask")->SetAddress(QStringLiteral("255.255.0.0")); },
-         u"", u"", u"255.255.0.0", {}},
+         u"",
+         u"",
+         u"255.255.0.0",
+         {}},
         {"leading zeros",
          [](SettingsDialogTest &t) { t.Field("me_ip_addr")->SetFieldText(QStringLiteral("010.001.2  .3  ")); },
-         u"010.001.2.3", u"", u"", {}},
+         u"010.001.2.3",
+         u"",
+         u"",
+         {}},
         {"retyped the same",
          [](SettingsDialogTest &t) { t.Field("me_gateway")->SetFieldText(QStringLiteral("10 .  1.2  .254")); },
-         u"", u"", u"", {}},
-        {"one MAC byte",
-         [](SettingsDialogTest &t) { t.Spin(4)->setValue(0x3E); },
-         u"", u"", u"", QByteArrayLiteral("\x00\x1B\x2C\x3E\x4E\xFF")},
+         u"",
+         u"",
+         u"",
+         {}},
+        {"one MAC byte", [](SettingsDialogTest &t) { t.Spin(4)->setValue(0x3E); }, u"", u"", u"",
+         QByteArrayLiteral("\x00\x1B\x2C\x3E\x4E\xFF")},
         {"everything",
          [](SettingsDialogTest &t) {
              t.Field("me_ip_addr")->SetAddress(QStringLiteral("192.168.1.50"));
@@ -185,8 +189,7 @@ TEST_F(SettingsDialogTest, EmptiedMacFieldCountsAsZero)
 
 TEST_F(SettingsDialogTest, RestartAsksFirst)
 {
-    const struct
-    {
+    const struct {
         const char *name;
         int button;
         int answer;

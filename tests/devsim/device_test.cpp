@@ -221,12 +221,9 @@ TEST(DevsimPlain, DiscoveryReplyAndItsMalformedKinds)
         bool macValid;
         const char *contains;
     } cases[] = {
-        {Malformed::None, 6, true, "/1001/N**I*/x/"},
-        {Malformed::Fields, 5, true, "/x/"},
-        {Malformed::Mac, 6, false, ".999/"},
-        {Malformed::Control, 6, true, "\x07"},
-        {Malformed::Markup, 6, true, "<script>"},
-        {Malformed::Garbage, -1, false, ""},
+        {Malformed::None, 6, true, "/1001/N**I*/x/"}, {Malformed::Fields, 5, true, "/x/"},
+        {Malformed::Mac, 6, false, ".999/"},          {Malformed::Control, 6, true, "\x07"},
+        {Malformed::Markup, 6, true, "<script>"},     {Malformed::Garbage, -1, false, ""},
     };
     for (const Case &c : cases) {
         DeviceConfig cfg = baseDevice();

@@ -16,10 +16,10 @@
 namespace devsimtest {
 
 struct Reply {
-    QString from;      // sender address
-    quint16 port = 0;  // sender port
+    QString from;     // sender address
+    quint16 port = 0; // sender port
     QByteArray bytes;
-    qint64 atMs = 0;   // since the client was created
+    qint64 atMs = 0; // since the client was created
 };
 
 class LanClient {

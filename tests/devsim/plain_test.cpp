@@ -24,10 +24,7 @@ protected:
         if (testlan::deviceNamespace().isEmpty())
             GTEST_SKIP() << "needs the private LAN of scripts/netns-run.sh";
     }
-    void start(const QJsonObject &cfg)
-    {
-        ASSERT_TRUE(sim.start(cfg)) << sim.output().toStdString();
-    }
+    void start(const QJsonObject &cfg) { ASSERT_TRUE(sim.start(cfg)) << sim.output().toStdString(); }
     Devsim sim;
 };
 
@@ -63,11 +60,8 @@ TEST_F(DevsimPlainLan, BroadcastIsAnsweredPerSegment)
         QStringList expected;
     } cases[] = {
         // 10.99.x.x lies outside both subnets and sits on the first segment.
-        {testlan::kWsAddr0, "X", {kDev1, kDev3}},
-        {testlan::kWsAddr1, "X", {kDev2}},
-        {testlan::kWsAddr0, "V", {kDev1, kDev3}},
-        {testlan::kWsAddr1, "V", {kDev2}},
-        {testlan::kWsAddr0, "Y", {}},
+        {testlan::kWsAddr0, "X", {kDev1, kDev3}}, {testlan::kWsAddr1, "X", {kDev2}}, {testlan::kWsAddr0, "V", {kDev1, kDev3}},
+        {testlan::kWsAddr1, "V", {kDev2}},        {testlan::kWsAddr0, "Y", {}},
     };
     for (const Case &c : cases) {
         LanClient client(c.local);
@@ -86,7 +80,8 @@ TEST_F(DevsimPlainLan, BroadcastIsAnsweredPerSegment)
     client.broadcast("X", 65535);
     const QList<Reply> x = from(client.collect(300), kDev1);
     ASSERT_EQ(x.size(), 1);
-    EXPECT_EQ(x[0].bytes, QByteArray("A0.26.75.12.200.3/1001/N**I*/x/Kov\xE1" "cs Kft/\xD5rh\xE1z"));
+    EXPECT_EQ(x[0].bytes, QByteArray("A0.26.75.12.200.3/1001/N**I*/x/Kov\xE1"
+                                     "cs Kft/\xD5rh\xE1z"));
     client.broadcast("V", 65535);
     const QList<Reply> v = from(client.collect(300), kDev1);
     ASSERT_EQ(v.size(), 1);
@@ -214,7 +209,12 @@ TEST_F(DevsimPlainLan, JournalRecordsEveryDatagram)
     client.collect(200);
     QList<testlan::JournalEntry> entries;
     // Written while the emulator runs, not only at exit.
-    ASSERT_TRUE(testlan::pumpUntil([&] { entries = sim.journal(); return entries.size() >= 2; }, 2000));
+    ASSERT_TRUE(testlan::pumpUntil(
+        [&] {
+            entries = sim.journal();
+            return entries.size() >= 2;
+        },
+        2000));
     ASSERT_EQ(entries.size(), 2);
     const testlan::JournalEntry &b = entries[0];
     EXPECT_EQ(b.proto, QStringLiteral("udp"));

@@ -221,7 +221,12 @@ TEST_F(DevsimTavoLan, EepromWriteOverTcpChangesTheMac)
         testlan::pumpFor(50);
         tcp.write(packet.mid(7));
         QByteArray got;
-        testlan::pumpUntil([&] { got += tcp.readAll(); return got.endsWith(char(0xFC)); }, 2000);
+        testlan::pumpUntil(
+            [&] {
+                got += tcp.readAll();
+                return got.endsWith(char(0xFC));
+            },
+            2000);
         const TavoReply r = decodeTavo(got);
         EXPECT_EQ(r.data, QByteArray("ASYWE") + char(c.result)) << c.ip.toStdString();
         EXPECT_EQ(r.seq, 3);
@@ -238,12 +243,14 @@ TEST_F(DevsimTavoLan, EepromWriteOverTcpChangesTheMac)
     }
     // The chunk that completes a frame carries its decoded word.
     int tcpWithWord = 0;
-    testlan::pumpUntil([&] {
-        tcpWithWord = 0;
-        for (const testlan::JournalEntry &e : sim.journal())
-            if (e.proto == QLatin1String("tcp") && e.word == QLatin1String("CSYWE"))
-                ++tcpWithWord;
-        return tcpWithWord >= 3;
-    }, 1000);
+    testlan::pumpUntil(
+        [&] {
+            tcpWithWord = 0;
+            for (const testlan::JournalEntry &e : sim.journal())
+                if (e.proto == QLatin1String("tcp") && e.word == QLatin1String("CSYWE"))
+                    ++tcpWithWord;
+            return tcpWithWord >= 3;
+        },
+        1000);
     EXPECT_EQ(tcpWithWord, 3);
 }

@@ -81,8 +81,8 @@ protected:
 
 TEST_F(ConfigE2e, SetIpWithPasswordAsksAgainAfterAWrongOneAndListsTheDeviceAtItsNewAddress)
 {
-    ASSERT_TRUE(startDevices({With(PlainDevice("10.77.128.40", "0.26.75.12.210.1", "Kft", "Kazán", "AV 1"), "password",
-                                   QStringLiteral("titok"))}));
+    ASSERT_TRUE(startDevices(
+        {With(PlainDevice("10.77.128.40", "0.26.75.12.210.1", "Kft", "Kazán", "AV 1"), "password", QStringLiteral("titok"))}));
     showAndWaitIdle(8000);
     Tf_main *m = main();
     ASSERT_TRUE(select("10.77.128.40"));
@@ -92,11 +92,12 @@ TEST_F(ConfigE2e, SetIpWithPasswordAsksAgainAfterAWrongOneAndListsTheDeviceAtIts
     QElapsedTimer sinceSend;
     qint64 firstAskAfter = -1;
     ModalSteps steps;
-    steps.then("f_setip",
-               [&](QWidget *d) {
-                   TypeAndEnter(d, "me_ip_addr", QStringLiteral("10.77.128.50"));
-                   sinceSend.start();
-               })
+    steps
+        .then("f_setip",
+              [&](QWidget *d) {
+                  TypeAndEnter(d, "me_ip_addr", QStringLiteral("10.77.128.50"));
+                  sinceSend.start();
+              })
         .then("f_passw",
               [&](QWidget *d) {
                   firstAskAfter = sinceSend.elapsed();
@@ -128,8 +129,8 @@ TEST_F(ConfigE2e, SetIpWithPasswordAsksAgainAfterAWrongOneAndListsTheDeviceAtIts
 
 TEST_F(ConfigE2e, CancelledCollisionNoRowAndBackInThePasswordDialogSendNothingMore)
 {
-    ASSERT_TRUE(startDevices({With(PlainDevice("10.77.128.41", "0.26.75.12.210.2", "Kft", "Kazán", "AV 1"), "password",
-                                   QStringLiteral("titok"))}));
+    ASSERT_TRUE(startDevices(
+        {With(PlainDevice("10.77.128.41", "0.26.75.12.210.2", "Kft", "Kazán", "AV 1"), "password", QStringLiteral("titok"))}));
     showAndWaitIdle(8000);
     Tf_main *m = main();
     ASSERT_TRUE(select("10.77.128.41"));
@@ -225,13 +226,27 @@ TEST_F(ConfigE2e, SettingsOfATavoDeviceSendOnlyWhatChangedBehindItsPassword)
     const Action back = [](QWidget *d) { PressButton(d, "bbtn_back"); };
     const Case cases[] = {
         {"nothing changed", "10.77.128.60", "geheim", nothing, false, {read}, "Beállítás mentés"},
-        {"only the mask", "10.77.128.60", "geheim", maskOnly, false,
-         {read, QByteArray("CETSN\xFF\xFF\xFF\x00", 9), QByteArray("CSYER")}, "Beállítás mentés"},
+        {"only the mask",
+         "10.77.128.60",
+         "geheim",
+         maskOnly,
+         false,
+         {read, QByteArray("CETSN\xFF\xFF\xFF\x00", 9), QByteArray("CSYER")},
+         "Beállítás mentés"},
         {"wrong password", "10.77.128.60", "Geheim", nullptr, false, {read}, nullptr},
-        {"restart with an edited field", "10.77.128.60", "geheim", restart, true, {read, QByteArray("CSYRS")},
+        {"restart with an edited field",
+         "10.77.128.60",
+         "geheim",
+         restart,
+         true,
+         {read, QByteArray("CSYRS")},
          "Újraindítás kértek"},
         {"no password", "10.77.128.61", nullptr, back, false, {read}, nullptr},
-        {"everything", "10.77.128.60", "geheim", everything, false,
+        {"everything",
+         "10.77.128.60",
+         "geheim",
+         everything,
+         false,
          {read, QByteArray("CETSI\x0A\x4D\x80\x3E", 9), QByteArray("CETSG\x0A\x4D\x00\x02", 9),
           QByteArray("CETSN\xFF\xFF\xFF\x00", 9), QByteArray("CETSM\x00\x1A\x4B\x0C\xE6\x09", 11), QByteArray("CSYER")},
          "Beállítás mentés"},
@@ -257,8 +272,8 @@ TEST_F(ConfigE2e, SettingsOfATavoDeviceSendOnlyWhatChangedBehindItsPassword)
         m->Belltsok1Click();
         // The sender gives the password read up after 750 ms; commands that went
         // out are acknowledged within a few milliseconds each.
-        testlan::pumpUntil([&] { return steps.stepsRun() == int(c.typed != nullptr) + int(bool(c.onSettings)) + int(c.restartBox); },
-                           5000);
+        testlan::pumpUntil(
+            [&] { return steps.stepsRun() == int(c.typed != nullptr) + int(bool(c.onSettings)) + int(c.restartBox); }, 5000);
         testlan::pumpFor(1200);
         EXPECT_TRUE(steps.done()) << steps.failedStep();
         EXPECT_TRUE(steps.unexpected().isEmpty()) << steps.unexpected().join(u',').toStdString();
@@ -333,18 +348,16 @@ TEST_F(ConfigE2e, MacChangeWritesTheEepromOverTcpAndTheRefreshListsTheNewMac)
 
 TEST_F(ConfigE2e, MacChangeThatIsNotConfirmedEndsAfterTwoSecondsWithoutRefresh)
 {
-    ASSERT_TRUE(startDevices({With(PlainDevice("10.77.128.71", "0.26.75.12.221.1", "Kft", "Hibás", "AV 1"),
-                                   "eeprom_fail", true),
-                              With(PlainDevice("10.77.128.72", "0.26.75.12.221.2", "Kft", "Néma", "AV 1"), "silent",
-                                   true)}));
+    ASSERT_TRUE(startDevices({With(PlainDevice("10.77.128.71", "0.26.75.12.221.1", "Kft", "Hibás", "AV 1"), "eeprom_fail", true),
+                              With(PlainDevice("10.77.128.72", "0.26.75.12.221.2", "Kft", "Néma", "AV 1"), "silent", true)}));
     showAndWaitIdle(8000);
     Tf_main *m = main();
     ASSERT_EQ(m->Table()->RowCount(), 1);
     // Rows the discovery cannot bring: a silent device and an address where nothing is.
     for (const char *ip : {"10.77.128.72", "10.77.0.200"})
         m->Table()->MergeDeviceRow({QStringLiteral("0.26.75.12.221.9"), QStringLiteral("1001"), QStringLiteral("N**I*"),
-                                    QStringLiteral("x"), QString(), QString(), QString::fromLatin1(ip), QString(),
-                                    QString(), QString()});
+                                    QStringLiteral("x"), QString(), QString(), QString::fromLatin1(ip), QString(), QString(),
+                                    QString()});
     const struct {
         const char *ip;
         const char *expected; // a line that must be there, or nullptr

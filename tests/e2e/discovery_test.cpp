@@ -118,8 +118,8 @@ TEST_F(E2eTest, HostileDeviceTextsStayPlainText)
     garbage.insert(QStringLiteral("malformed"), QStringLiteral("garbage"));
     QJsonObject badMac = PlainDevice("10.77.128.16", "0.26.75.12.200.9", "o", "n", "AV 1");
     badMac.insert(QStringLiteral("malformed"), QStringLiteral("mac"));
-    ASSERT_TRUE(startDevices({markup, control, garbage, badMac,
-                              PlainDevice("10.77.128.17", "0.26.75.12.200.10", "ok", "fine", "AV 1")}));
+    ASSERT_TRUE(
+        startDevices({markup, control, garbage, badMac, PlainDevice("10.77.128.17", "0.26.75.12.200.10", "ok", "fine", "AV 1")}));
     showAndWaitIdle(8000);
     TDeviceTableModel *t = main()->Table();
     // The garbage and bad-MAC replies are dropped; markup and control texts are kept as text.

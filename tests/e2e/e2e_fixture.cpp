@@ -32,10 +32,7 @@ QStringList E2eTest::memoSince(int firstLine) const
 QJsonObject PlainDevice(const char *ip, const char *mac, const char *owner, const char *name, const char *version,
                         const char *status)
 {
-    return {{QStringLiteral("ip"), QString::fromLatin1(ip)},
-            {QStringLiteral("mac"), QString::fromLatin1(mac)},
-            {QStringLiteral("owner"), QString::fromUtf8(owner)},
-            {QStringLiteral("name"), QString::fromUtf8(name)},
-            {QStringLiteral("version"), QString::fromLatin1(version)},
-            {QStringLiteral("status"), QString::fromLatin1(status)}};
+    return {{QStringLiteral("ip"), QString::fromLatin1(ip)},           {QStringLiteral("mac"), QString::fromLatin1(mac)},
+            {QStringLiteral("owner"), QString::fromUtf8(owner)},       {QStringLiteral("name"), QString::fromUtf8(name)},
+            {QStringLiteral("version"), QString::fromLatin1(version)}, {QStringLiteral("status"), QString::fromLatin1(status)}};
 }

@@ -168,7 +168,8 @@ void sendRawUdp(int fd, quint16 fromPort, const sockaddr_in &to, const char *dat
     h[5] = static_cast<unsigned char>(len);
     h[6] = h[7] = 0;
     std::memcpy(packet.data() + 8, data, static_cast<size_t>(size));
-    (void)::sendto(fd, packet.constData(), static_cast<size_t>(packet.size()), 0, reinterpret_cast<const sockaddr *>(&to), sizeof to);
+    (void)::sendto(fd, packet.constData(), static_cast<size_t>(packet.size()), 0, reinterpret_cast<const sockaddr *>(&to),
+                   sizeof to);
 }
 
 void sendTo(int fd, const sockaddr_in &to, const QByteArray &data)
@@ -315,29 +316,28 @@ TEST_P(StartupFaultTest, StartUpGoesOnAndTheOtherSegmentIsListed)
     EXPECT_EQ(m->Table()->Cell(0, ColListStatus), QStringLiteral("régi"));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Endpoints, StartupFaultTest,
-    ::testing::Values(
-        StartupFault{"PortTaken",
-                     [](std::unique_ptr<QUdpSocket> &squatter) {
-                         // Another program holds port 1010 on the first address.
-                         squatter = std::make_unique<QUdpSocket>();
-                         ASSERT_TRUE(squatter->bind(QHostAddress(QString::fromLatin1(testlan::kWsAddr0)), 1010,
-                                                    QAbstractSocket::DontShareAddress));
-                     }},
-        StartupFault{"AddressGone",
-                     [](std::unique_ptr<QUdpSocket> &) {
-                         // The snapshot still names an address that is no longer configured.
-                         SetAdapterProvider([] {
-                             std::vector<TAdapterRecord> v = PlatformAdapters();
-                             for (TAdapterRecord &a : v)
-                                 for (TInfoIPAddress &p : a.IPAddresses)
-                                     if (p.IPAddress == QLatin1String(testlan::kWsAddr0))
-                                         p.IPAddress = QStringLiteral("10.77.0.99");
-                             return v;
-                         });
-                     }}),
-    [](const ::testing::TestParamInfo<StartupFault> &p) { return std::string(p.param.what); });
+INSTANTIATE_TEST_SUITE_P(Endpoints, StartupFaultTest,
+                         ::testing::Values(StartupFault{"PortTaken",
+                                                        [](std::unique_ptr<QUdpSocket> &squatter) {
+                                                            // Another program holds port 1010 on the first address.
+                                                            squatter = std::make_unique<QUdpSocket>();
+                                                            ASSERT_TRUE(squatter->bind(
+                                                                QHostAddress(QString::fromLatin1(testlan::kWsAddr0)), 1010,
+                                                                QAbstractSocket::DontShareAddress));
+                                                        }},
+                                           StartupFault{"AddressGone",
+                                                        [](std::unique_ptr<QUdpSocket> &) {
+                                                            // The snapshot still names an address that is no longer configured.
+                                                            SetAdapterProvider([] {
+                                                                std::vector<TAdapterRecord> v = PlatformAdapters();
+                                                                for (TAdapterRecord &a : v)
+                                                                    for (TInfoIPAddress &p : a.IPAddresses)
+                                                                        if (p.IPAddress == QLatin1String(testlan::kWsAddr0))
+                                                                            p.IPAddress = QStringLiteral("10.77.0.99");
+                                                                return v;
+                                                            });
+                                                        }}),
+                         [](const ::testing::TestParamInfo<StartupFault> &p) { return std::string(p.param.what); });
 
 // ------------------------------------------------- the network dialog mid-exchange
 
@@ -408,7 +408,8 @@ TEST_F(FaultsTest, NetworkDialogConfirmedWhileDiscoveryRepliesPourIn)
     TDeviceTableModel *t = m->Table();
     EXPECT_EQ(t->RowCount(), kFlooders + 2);
     for (int k = 0; k < kFlooders; ++k) {
-        const QString ip = QStringLiteral("%1%2").arg(k % 2 ? QStringLiteral("10.78.129.") : QStringLiteral("10.77.129.")).arg(k + 1);
+        const QString ip =
+            QStringLiteral("%1%2").arg(k % 2 ? QStringLiteral("10.78.129.") : QStringLiteral("10.77.129.")).arg(k + 1);
         const int r = t->FindDeviceRow(ip);
         ASSERT_GE(r, 0) << ip.toStdString();
         EXPECT_EQ(t->Cell(r, ColMac), QStringLiteral("0.26.75.13.0.%1").arg(k));
@@ -554,8 +555,8 @@ TEST_F(FaultsTest, OversizedDatagramsAreCutAndTheProgramGoesOn)
         ::close(fd);
     }));
     dev.stop();
-    ASSERT_TRUE(testlan::pumpUntil([&] { return m->PlainDatagramsHandled - plainBefore == 4 && m->TavoDatagramsHandled - tavoBefore == 2; },
-                                   5000));
+    ASSERT_TRUE(testlan::pumpUntil(
+        [&] { return m->PlainDatagramsHandled - plainBefore == 4 && m->TavoDatagramsHandled - tavoBefore == 2; }, 5000));
     EXPECT_EQ(m->Comms()->TruncatedDatagrams() - cutBefore, 5u);
     // What arrived is reported, cut to 8192 bytes.
     const QByteArray log = logBytes();
@@ -689,7 +690,8 @@ TEST_P(TcpFaultTest, FrameBufferStaysBoundedAndTheTimerEndsTheConnection)
     ASSERT_TRUE(testlan::pumpUntil([&] { return listening.load(); }, 3000));
 
     qsizetype biggestFrame = 0;
-    QObject::connect(m->TAVOSocket1, &QTcpSocket::readyRead, m, [&] { biggestFrame = std::max(biggestFrame, m->TavoFramer().Partial().size()); });
+    QObject::connect(m->TAVOSocket1, &QTcpSocket::readyRead, m,
+                     [&] { biggestFrame = std::max(biggestFrame, m->TavoFramer().Partial().size()); });
     const qint64 hwmBefore = procStatusKb("VmHWM");
     StallMeter stall;
     const int firstLine = static_cast<int>(memoTexts().size());
@@ -744,9 +746,8 @@ TEST_F(FaultsTest, DeviceTextsWithControlBytesUndefinedBytesAndMarkupStayPlainTe
     const QByteArray version = "AV <i>9</i>\x81\x98";
     std::atomic<int> answered{0};
     DeviceThread dev;
-    ASSERT_TRUE(dev.start([&](const std::atomic<bool> &stop) {
-        answerPlain(stop, "10.77.128.61", discovery, version, answered);
-    }));
+    ASSERT_TRUE(
+        dev.start([&](const std::atomic<bool> &stop) { answerPlain(stop, "10.77.128.61", discovery, version, answered); }));
     showAndWaitIdle(10000);
     Tf_main *m = main();
     ASSERT_GT(answered.load(), 0);

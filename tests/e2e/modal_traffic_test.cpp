@@ -117,9 +117,15 @@ TEST_F(ModalTrafficE2e, SettingsOpenedByTheDevicesAnswerAreSavedAndTheNetworkSta
         const char *logged;
     };
     const Case cases[] = {
-        {"only the mask, saved", [](QWidget *d) { TypeAndEnter(d, "me_mask", QStringLiteral("255.255.255.0")); }, false,
-         {QByteArray("CETSN\xFF\xFF\xFF\x00", 9), QByteArray("CSYER")}, "Beállítás mentés"},
-        {"restart confirmed", [](QWidget *d) { PressButton(d, "bbtn_reset"); }, true, {QByteArray("CSYRS")},
+        {"only the mask, saved",
+         [](QWidget *d) { TypeAndEnter(d, "me_mask", QStringLiteral("255.255.255.0")); },
+         false,
+         {QByteArray("CETSN\xFF\xFF\xFF\x00", 9), QByteArray("CSYER")},
+         "Beállítás mentés"},
+        {"restart confirmed",
+         [](QWidget *d) { PressButton(d, "bbtn_reset"); },
+         true,
+         {QByteArray("CSYRS")},
          "Újraindítás kértek"},
     };
     const QByteArray read("CSYRE\x61\x00\x1E", 8);
@@ -131,11 +137,12 @@ TEST_F(ModalTrafficE2e, SettingsOpenedByTheDevicesAnswerAreSavedAndTheNetworkSta
         const qsizetype j = journalMark();
         const int at = int(memoTexts().size());
         ModalSteps steps;
-        steps.then("f_passw",
-                   [](QWidget *d) {
-                       testlan::pumpFor(400); // a person takes a while to type
-                       TypeAndEnter(d, "em_passw", QStringLiteral("geheim"));
-                   })
+        steps
+            .then("f_passw",
+                  [](QWidget *d) {
+                      testlan::pumpFor(400); // a person takes a while to type
+                      TypeAndEnter(d, "em_passw", QStringLiteral("geheim"));
+                  })
             .then("f_settings", c.onSettings);
         if (c.restartBox)
             steps.thenBox(QMessageBox::Ok);
@@ -153,7 +160,8 @@ TEST_F(ModalTrafficE2e, SettingsOpenedByTheDevicesAnswerAreSavedAndTheNetworkSta
         EXPECT_EQ(after, c.sent);
         const QStringList memo = memoTexts().mid(at);
         EXPECT_TRUE(memo.contains(QString::fromUtf8(c.logged)));
-        const qsizetype acks = memo.filter(QRegularExpression(QStringLiteral("^Received outer: .* from 10\\.77\\.128\\.60 on port 65500$"))).size();
+        const qsizetype acks =
+            memo.filter(QRegularExpression(QStringLiteral("^Received outer: .* from 10\\.77\\.128\\.60 on port 65500$"))).size();
         EXPECT_GE(acks, c.sent.size() + 1) << "the password answer and every acknowledgement are logged";
         if (c.restartBox)
             testlan::pumpFor(400); // the device's downtime
@@ -217,11 +225,14 @@ TEST_F(ModalTrafficE2e, DatagramsAreReadAndLoggedWhileThePasswordDialogIsOpen)
 
     const QStringList during = memoWhileOpen.mid(at);
     for (size_t i = 0; i < std::size(talkers); ++i) {
-        const QString line = QStringLiteral("Received outer: \"Z talker %1\" from %2 on port 4000").arg(i).arg(QString::fromLatin1(talkers[i]));
+        const QString line =
+            QStringLiteral("Received outer: \"Z talker %1\" from %2 on port 4000").arg(i).arg(QString::fromLatin1(talkers[i]));
         EXPECT_TRUE(during.contains(line)) << line.toStdString();
     }
     // The answer to the sender's resend of the password read is read too.
-    EXPECT_GE(during.filter(QRegularExpression(QStringLiteral("^Received outer: .* from 10\\.77\\.128\\.63 on port 65500$"))).size(), 2);
+    EXPECT_GE(
+        during.filter(QRegularExpression(QStringLiteral("^Received outer: .* from 10\\.77\\.128\\.63 on port 65500$"))).size(),
+        2);
 
     // After the dialog: a refresh hears every device.
     refreshAndWait("bbtn_refresh", 8000);

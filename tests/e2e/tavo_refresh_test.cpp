@@ -70,8 +70,8 @@ TEST_F(E2eTest, TavowRefreshFillsNameOwnerAndVersionAndSkipsASilentDevice)
     ASSERT_EQ(cetei.size(), 3) << [&] {
         QStringList all;
         for (const auto &e : sim.journal())
-            all.append(QString::number(e.timeMs) + QLatin1Char(' ') + e.src + QStringLiteral("->") + e.dst
-                       + QLatin1Char(' ') + e.iface + QLatin1Char(' ') + e.word);
+            all.append(QString::number(e.timeMs) + QLatin1Char(' ') + e.src + QStringLiteral("->") + e.dst + QLatin1Char(' ')
+                       + e.iface + QLatin1Char(' ') + e.word);
         return all.join(QLatin1Char('\n')).toStdString();
     }() << "\n" << memoSince(firstLine).join(QLatin1Char('\n')).toStdString();
     EXPECT_NEAR(cetei[1].timeMs - cetei[0].timeMs, 250, 120);
@@ -147,12 +147,9 @@ TEST_F(E2eTest, InformationPassOverThreeRowsLogsInTheDocumentedOrder)
             || line == QStringLiteral("Küldőlista vége") || line.startsWith(QStringLiteral("Info lekérdezés")))
             pass.append(line);
     // Stale sender ticks after the pass add "Küldőlista vége" + "... vége: 0" pairs; compare the pass itself.
-    const QStringList expected{QStringLiteral("Info lekérdezés indítása"),
-                               QStringLiteral("ListIndex, count: -1, 3"),
-                               QStringLiteral("TaskArdelInfo: "),
-                               QStringLiteral("ListIndex, count: 0, 3"),
-                               QStringLiteral("TaskArdelInfo: 4100"),
-                               QStringLiteral("TAVOW infolekérés: 4100"),
+    const QStringList expected{QStringLiteral("Info lekérdezés indítása"), QStringLiteral("ListIndex, count: -1, 3"),
+                               QStringLiteral("TaskArdelInfo: "),          QStringLiteral("ListIndex, count: 0, 3"),
+                               QStringLiteral("TaskArdelInfo: 4100"),      QStringLiteral("TAVOW infolekérés: 4100"),
                                QStringLiteral("TAVO info kérés vége: 2")};
     ASSERT_GE(pass.size(), expected.size());
     EXPECT_EQ(pass.mid(0, expected.size()), expected);

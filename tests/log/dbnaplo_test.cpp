@@ -11,8 +11,7 @@ using namespace logtest;
 
 namespace {
 
-class DBNaploTest : public ::testing::Test
-{
+class DBNaploTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -50,12 +49,9 @@ TEST_F(DBNaploTest, OwnerAndLevelRules)
         const char *storedOwner;
     };
     const Case cases[] = {
-        {"default level", -1, "", true, 1, "Default"},
-        {"max level recorded", 20, "", true, 20, "Default"},
-        {"above max level dropped", 21, "", false, 0, ""},
-        {"owner given", 5, "Szerviz", true, 5, "Szerviz"},
-        {"level zero kept", 0, "", true, 0, "Default"},
-        {"other negative level kept", -7, "", true, -7, "Default"},
+        {"default level", -1, "", true, 1, "Default"},     {"max level recorded", 20, "", true, 20, "Default"},
+        {"above max level dropped", 21, "", false, 0, ""}, {"owner given", 5, "Szerviz", true, 5, "Szerviz"},
+        {"level zero kept", 0, "", true, 0, "Default"},    {"other negative level kept", -7, "", true, -7, "Default"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -116,8 +112,7 @@ TEST_F(DBNaploTest, NothingIsRecordedWithoutAWritableSink)
 // fall after midnight and date the entry a day early.
 TEST_F(DBNaploTest, DateAndTimeComeFromOneReading)
 {
-    class MidnightClock : public FakeClock
-    {
+    class MidnightClock : public FakeClock {
     public:
         qint64 NowMSecs() override
         {
@@ -193,8 +188,7 @@ TEST(SqliteTableSink, TableWithoutATextFieldStoresNothing)
 
 // A sink whose operations can be made to fail, by returning false or by
 // throwing; it records the operations called.
-class FailingSink : public TTableSink
-{
+class FailingSink : public TTableSink {
 public:
     enum class Mode { Ok, False, Throw };
     QString failOp;
@@ -216,7 +210,10 @@ public:
     bool IsActive() override { return Op("IsActive"); }
     bool Last() override { return Op("Last"); }
     bool Append() override { return Op("Append"); }
-    bool SetDateTime(const QString &field, const QDateTime &) override { return Op(field == QLatin1String("Datum") ? "Datum" : "Ido"); }
+    bool SetDateTime(const QString &field, const QDateTime &) override
+    {
+        return Op(field == QLatin1String("Datum") ? "Datum" : "Ido");
+    }
     bool SetText(const QString &field, const QString &) override { return Op(field == QLatin1String("Tul") ? "Tul" : "Szoveg"); }
     bool SetInteger(const QString &, qint32) override { return Op("Szint"); }
     bool Post() override { return Op("Post"); }
@@ -231,12 +228,14 @@ public:
 
 TEST(DBNaploFailures, AFailingOperationEndsTheRowQuietly)
 {
-    const QStringList order = {QStringLiteral("IsActive"), QStringLiteral("Last"), QStringLiteral("Append"), QStringLiteral("Datum"),
-                               QStringLiteral("Ido"), QStringLiteral("Tul"), QStringLiteral("Szint"), QStringLiteral("Szoveg"),
-                               QStringLiteral("Post"), QStringLiteral("RecordCount"), QStringLiteral("First"), QStringLiteral("Delete")};
+    const QStringList order = {QStringLiteral("IsActive"),    QStringLiteral("Last"),   QStringLiteral("Append"),
+                               QStringLiteral("Datum"),       QStringLiteral("Ido"),    QStringLiteral("Tul"),
+                               QStringLiteral("Szint"),       QStringLiteral("Szoveg"), QStringLiteral("Post"),
+                               QStringLiteral("RecordCount"), QStringLiteral("First"),  QStringLiteral("Delete")};
     for (const FailingSink::Mode mode : {FailingSink::Mode::False, FailingSink::Mode::Throw}) {
         for (qsizetype i = 0; i < order.size(); ++i) {
-            SCOPED_TRACE((order[i] + (mode == FailingSink::Mode::Throw ? QStringLiteral(" throws") : QStringLiteral(" fails"))).toStdString());
+            SCOPED_TRACE((order[i] + (mode == FailingSink::Mode::Throw ? QStringLiteral(" throws") : QStringLiteral(" fails")))
+                             .toStdString());
             FailingSink sink;
             sink.failOp = order[i];
             sink.mode = mode;

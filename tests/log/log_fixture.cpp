@@ -16,7 +16,8 @@ QList<DbRow> ReadRows(ardel::TSqliteTableSink &sink)
 {
     QList<DbRow> rows;
     QSqlQuery q(sink.Database());
-    EXPECT_TRUE(q.exec(QStringLiteral("SELECT Datum, Ido, Tul, Szint, Szoveg, rowid FROM \"%1\" ORDER BY rowid").arg(sink.TableName())));
+    EXPECT_TRUE(
+        q.exec(QStringLiteral("SELECT Datum, Ido, Tul, Szint, Szoveg, rowid FROM \"%1\" ORDER BY rowid").arg(sink.TableName())));
     while (q.next()) {
         DbRow r;
         r.datum = q.value(0).toString();
@@ -35,7 +36,9 @@ void FillRows(ardel::TSqliteTableSink &sink, int n)
     QSqlDatabase db = sink.Database();
     ASSERT_TRUE(db.transaction());
     QSqlQuery q(db);
-    ASSERT_TRUE(q.prepare(QStringLiteral("INSERT INTO \"%1\" (Datum, Ido, Tul, Szint, Szoveg) VALUES ('2024-01-01', '00:00:00.000', 'x', 1, ?)").arg(sink.TableName())));
+    ASSERT_TRUE(q.prepare(
+        QStringLiteral("INSERT INTO \"%1\" (Datum, Ido, Tul, Szint, Szoveg) VALUES ('2024-01-01', '00:00:00.000', 'x', 1, ?)")
+            .arg(sink.TableName())));
     for (int i = 0; i < n; ++i) {
         q.addBindValue(QStringLiteral("fill %1").arg(i));
         ASSERT_TRUE(q.exec());

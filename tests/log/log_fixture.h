@@ -21,8 +21,7 @@ namespace logtest {
 
 // Time stands still unless the test moves it; Now() and Tick() can be moved
 // apart to drive the resynchronisation rule.
-class FakeClock : public ardel::TNaploClock
-{
+class FakeClock : public ardel::TNaploClock {
 public:
     QDateTime now = QDateTime(QDate(2024, 3, 5), QTime(14, 3, 7, 123));
     quint32 tick = 100000;
@@ -41,8 +40,7 @@ public:
     }
 };
 
-class RecordingMemo : public ardel::LogMemo
-{
+class RecordingMemo : public ardel::LogMemo {
 public:
     QStringList lines;
     int scrolls = 0;
@@ -69,8 +67,7 @@ bool WriteAll(const QString &path, const QByteArray &bytes);
 QByteArray Cp1250(const QString &text);
 
 // A temporary directory per test; the process's current directory is put back.
-class LogDirTest : public ::testing::Test
-{
+class LogDirTest : public ::testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;

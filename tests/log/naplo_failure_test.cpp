@@ -17,8 +17,7 @@ using namespace logtest;
 
 namespace {
 
-class MountedLogTest : public LogDirTest
-{
+class MountedLogTest : public LogDirTest {
 protected:
     void SetUp() override
     {
@@ -125,8 +124,7 @@ TEST_F(MountedLogTest, FullDiskLosesOnlyWhatDidNotFit)
 }
 
 // Counts the tries to cut the log: each one creates "<log>.tmp".
-class CutTries
-{
+class CutTries {
 public:
     explicit CutTries(const QString &dir) : m_fd(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC))
     {
@@ -158,8 +156,7 @@ private:
 
 // A cut that fails for lack of room: the log is at its limit of 20000 bytes,
 // and the disk has room for lines but not for the 10000-byte tail.
-class FailedCutTest : public MountedLogTest
-{
+class FailedCutTest : public MountedLogTest {
 protected:
     void SetUp() override
     {

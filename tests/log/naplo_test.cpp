@@ -18,8 +18,7 @@ namespace {
 
 const QByteArray kStamp = QByteArrayLiteral("24.03.05 14:03:07.123  ");
 
-class NaploTest : public LogDirTest
-{
+class NaploTest : public LogDirTest {
 protected:
     void SetUp() override
     {
@@ -71,9 +70,9 @@ TEST_F(NaploTest, LineFormats)
         const char *name;
         bool logTime;
         bool convert;
-        std::string_view text;  // UTF-8
-        std::string_view file;  // bytes after the stamp
-        std::string_view memo;  // UTF-8, after the stamp
+        std::string_view text; // UTF-8
+        std::string_view file; // bytes after the stamp
+        std::string_view memo; // UTF-8, after the stamp
     };
     const Case cases[] = {
         {"CR LF converted", true, true, "a\r\nb"sv, "a#13#10b\r\n"sv, "a#13#10b"sv},
@@ -86,10 +85,15 @@ TEST_F(NaploTest, LineFormats)
         {"text without stamp", false, true, "abc"sv, "abc\r\n"sv, "abc"sv},
         {"outside code page 1250", false, true, "€ ✓ 😀"sv, "\x80 ? ?\r\n"sv, "€ ✓ 😀"sv},
         // Longer texts, with the odd character inside a run of plain ones.
-        {"long, TAB and DEL inside", false, true, "abcdefghijklm\tnopqrs\x7Ftuvwxyz0123"sv, "abcdefghijklm#9nopqrs\x7Ftuvwxyz0123\r\n"sv,
-         "abcdefghijklm#9nopqrs\x7Ftuvwxyz0123"sv},
-        {"long raw, ESC kept, o double acute late", false, false, "abcdefghijklmnop\x1B" "qrstuvwxyz0123ő!"sv,
-         "abcdefghijklmnop\x1B" "qrstuvwxyz0123\xF5!\r\n"sv, "abcdefghijklmnop\x1B" "qrstuvwxyz0123ő!"sv},
+        {"long, TAB and DEL inside", false, true, "abcdefghijklm\tnopqrs\x7Ftuvwxyz0123"sv,
+         "abcdefghijklm#9nopqrs\x7Ftuvwxyz0123\r\n"sv, "abcdefghijklm#9nopqrs\x7Ftuvwxyz0123"sv},
+        {"long raw, ESC kept, o double acute late", false, false,
+         "abcdefghijklmnop\x1B"
+         "qrstuvwxyz0123ő!"sv,
+         "abcdefghijklmnop\x1B"
+         "qrstuvwxyz0123\xF5!\r\n"sv,
+         "abcdefghijklmnop\x1B"
+         "qrstuvwxyz0123ő!"sv},
         {"long, US at the end", true, true, "abcdefghijklmnopqrstuvwxyz012345\x1F"sv, "abcdefghijklmnopqrstuvwxyz012345#31\r\n"sv,
          "abcdefghijklmnopqrstuvwxyz012345#31"sv},
     };
@@ -377,7 +381,7 @@ TEST_F(NaploTest, DeletedFileGetsTheLinesSinceTheLastLook)
 {
     struct Case {
         const char *name;
-        int linesAfter;     // written after the deletion, before the clock moves
+        int linesAfter; // written after the deletion, before the clock moves
         int advanceMs;
         bool directoryGone; // the name cannot be opened again at first
     };
@@ -398,7 +402,9 @@ TEST_F(NaploTest, DeletedFileGetsTheLinesSinceTheLastLook)
         writer.SetLogging(true);
         writer.SetLogTime(false);
         writer.SetLogMemo(&memo);
-        const auto line = [](const char *what, int i) { return QStringLiteral("%1 %2 ").arg(QLatin1String(what)).arg(i).leftJustified(98, QLatin1Char('.')); };
+        const auto line = [](const char *what, int i) {
+            return QStringLiteral("%1 %2 ").arg(QLatin1String(what)).arg(i).leftJustified(98, QLatin1Char('.'));
+        };
         for (int i = 0; i < 5; ++i)
             writer.WriteLog(line("before", i), false);
         ASSERT_TRUE(QFile::remove(path));
@@ -427,11 +433,11 @@ TEST_F(NaploTest, SizeChangedByAnotherProcess)
 {
     struct Case {
         const char *name;
-        int ours;        // bytes written first
-        bool truncate;   // the other process empties the file before writing
-        int others;      // bytes the other process then writes
-        int second;      // written next, still counted from the old size
-        bool cut;        // after a second, 10 bytes more
+        int ours;      // bytes written first
+        bool truncate; // the other process empties the file before writing
+        int others;    // bytes the other process then writes
+        int second;    // written next, still counted from the old size
+        bool cut;      // after a second, 10 bytes more
     };
     const Case cases[] = {
         {"emptied and refilled to exactly the limit: no cut", 90, true, 70, 20, false},
@@ -456,7 +462,8 @@ TEST_F(NaploTest, SizeChangedByAnotherProcess)
         writer.WriteLog(Text(10, 'c'), false);
 
         const QByteArray ours = QByteArray(c.ours - 2, 'a') + "\r\n";
-        const QByteArray all = (c.truncate ? QByteArray() : ours) + theirs + QByteArray(c.second - 2, 'b') + "\r\n" + QByteArray(8, 'c') + "\r\n";
+        const QByteArray all =
+            (c.truncate ? QByteArray() : ours) + theirs + QByteArray(c.second - 2, 'b') + "\r\n" + QByteArray(8, 'c') + "\r\n";
         EXPECT_EQ(File(), c.cut ? all.right(50) : all);
     }
 }
@@ -502,7 +509,8 @@ TEST_F(NaploTest, WindowsStyleNamesStartAtTheCurrentDirectory)
         const char *name;
         const char *file;
     };
-    const Case cases[] = {{".\\Ardel.log", "Ardel.log"}, {".\\sub\\Ardel.log", "sub/Ardel.log"}, {"sub\\Kelvi.log", "sub/Kelvi.log"}};
+    const Case cases[] = {
+        {".\\Ardel.log", "Ardel.log"}, {".\\sub\\Ardel.log", "sub/Ardel.log"}, {"sub\\Kelvi.log", "sub/Kelvi.log"}};
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         TNaplo writer(clock);
@@ -522,9 +530,9 @@ TEST_F(NaploTest, TimeStampResynchronisation)
 {
     struct Step {
         const char *name;
-        int nowMs;      // wall clock: 14:03:07.000 + nowMs
-        int tickMs;     // counter: start + tickMs
-        int stampMs;    // expected stamp: 14:03:07.000 + stampMs
+        int nowMs;   // wall clock: 14:03:07.000 + nowMs
+        int tickMs;  // counter: start + tickMs
+        int stampMs; // expected stamp: 14:03:07.000 + stampMs
         bool resync;
     };
     const Step steps[] = {
@@ -550,15 +558,15 @@ TEST_F(NaploTest, TimeStampResynchronisation)
         clock->tick = start + quint32(s.tickMs);
         naplo->WriteLog(QStringLiteral("t"), false);
         ASSERT_FALSE(memo.lines.isEmpty());
-        EXPECT_EQ(memo.lines.last().left(21), QStringLiteral("24.03.05 ") + QTime(14, 3, 7).addMSecs(s.stampMs).toString(QStringLiteral("HH:mm:ss.zzz")));
+        EXPECT_EQ(memo.lines.last().left(21),
+                  QStringLiteral("24.03.05 ") + QTime(14, 3, 7).addMSecs(s.stampMs).toString(QStringLiteral("HH:mm:ss.zzz")));
         if (s.resync)
             syncTick = clock->tick;
         EXPECT_EQ(naplo->SyncTick(), syncTick);
     }
 }
 
-class ThrowingDBNaplo : public TDBNaplo
-{
+class ThrowingDBNaplo : public TDBNaplo {
 public:
     using TDBNaplo::TDBNaplo;
     int calls = 0;

@@ -72,10 +72,11 @@ TEST(ComponentLevels, StoredLimitsReadAsLevels)
         qint32 stored;
         TLogLevel level;
     };
-    const Case cases[] = {{INT32_MIN, TLogLevel::LogErrorsOnly}, {0, TLogLevel::LogErrorsOnly},      {1, TLogLevel::LogErrorsOnly},
-                          {2, TLogLevel::LogFromWarningsUp},     {4, TLogLevel::LogFromWarningsUp},  {5, TLogLevel::LogFromNotesUp},
-                          {8, TLogLevel::LogFromNotesUp},        {9, TLogLevel::LogEverything},      {100, TLogLevel::LogEverything},
-                          {INT32_MAX, TLogLevel::LogEverything}};
+    const Case cases[] = {{INT32_MIN, TLogLevel::LogErrorsOnly}, {0, TLogLevel::LogErrorsOnly},
+                          {1, TLogLevel::LogErrorsOnly},         {2, TLogLevel::LogFromWarningsUp},
+                          {4, TLogLevel::LogFromWarningsUp},     {5, TLogLevel::LogFromNotesUp},
+                          {8, TLogLevel::LogFromNotesUp},        {9, TLogLevel::LogEverything},
+                          {100, TLogLevel::LogEverything},       {INT32_MAX, TLogLevel::LogEverything}};
     TNaploComponent naplo1;
     for (const Case &c : cases) {
         naplo1.Naplo().SetLevelLimit(c.stored);

@@ -83,7 +83,8 @@ TEST(Cp1250Table, SurrogatesAsIcu)
     if (!HaveIcu())
         GTEST_SKIP() << "Qt built without ICU: no reference";
     const QString cases[] = {
-        QString::fromUtf8("a\xF0\x9F\x98\x80" "b"), // one pair, one character
+        QString::fromUtf8("a\xF0\x9F\x98\x80"
+                          "b"), // one pair, one character
         QString::fromUtf8("\xF0\x9F\x98\x80\xF0\x9F\x98\x80"),
         Units({0xDC00}),
         Units({0xD800, 'x'}),
@@ -112,11 +113,16 @@ TEST(Cp1250Table, KnownBytes)
         QByteArray cp1250;
         bool decodesBack;
     } cases[] = {
-        {"Kommunikáció őű ŐŰ", QByteArray("Kommunik\xE1" "ci\xF3 \xF5\xFB \xD5\xDB"), true},
+        {"Kommunikáció őű ŐŰ",
+         QByteArray("Kommunik\xE1"
+                    "ci\xF3 \xF5\xFB \xD5\xDB"),
+         true},
         {"€ ‚ „ … ™ Š ž", QByteArray("\x80 \x82 \x84 \x85 \x99 \x8A \x9E"), true},
         {"\xC2\x81\xC2\x83\xC2\x88\xC2\x90\xC2\x98", QByteArray("\x81\x83\x88\x90\x98"), true}, // undefined bytes: C1 controls
         {"✓ Ā À 😀", QByteArray("\x1A \x1A \x1A \x1A"), false},
-        {"a\xE2\x80\x8B" "b\xEF\xBB\xBF", QByteArray("ab"), false}, // zero-width space, byte order mark: left out
+        {"a\xE2\x80\x8B"
+         "b\xEF\xBB\xBF",
+         QByteArray("ab"), false}, // zero-width space, byte order mark: left out
         {"", QByteArray(), true},
     };
     for (const auto &c : cases) {

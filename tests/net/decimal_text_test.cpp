@@ -70,8 +70,8 @@ const Row kRows[] = {
     {u"0x1F", kNo, kNo, kNo, -99, 1, -99, 256},
     {u"1.5", kNo, kNo, kNo, -99, 1, -99, 256},
     {u"1e3", kNo, kNo, kNo, -99, 1, -99, 256},
-    {u"\u0661", kNo, kNo, kNo, -99, 1, -99, 256},  // ARABIC-INDIC DIGIT ONE
-    {u"\uFF11", kNo, kNo, kNo, -99, 1, -99, 256},  // FULLWIDTH DIGIT ONE
+    {u"\u0661", kNo, kNo, kNo, -99, 1, -99, 256}, // ARABIC-INDIC DIGIT ONE
+    {u"\uFF11", kNo, kNo, kNo, -99, 1, -99, 256}, // FULLWIDTH DIGIT ONE
     // the byte's edges
     {u"255", 255, 255, 255, 255, 255, 255, 255},
     {u"+255", 255, kNo, 255, 255, 255, 255, 256},

@@ -25,8 +25,8 @@ QString bytesText(const IPv4Bytes &b)
     return QStringLiteral("%1.%2.%3.%4").arg(b[0]).arg(b[1]).arg(b[2]).arg(b[3]);
 }
 
-TAdapterRecord adapter(const QString &name, std::vector<TInfoIPAddress> pairs, QByteArray mac = QByteArray::fromHex("001A2B3C4D5E"),
-                       bool up = true)
+TAdapterRecord adapter(const QString &name, std::vector<TInfoIPAddress> pairs,
+                       QByteArray mac = QByteArray::fromHex("001A2B3C4D5E"), bool up = true)
 {
     TAdapterRecord r;
     r.AdapterName = name;
@@ -72,15 +72,15 @@ TEST(IPTextToBytes, FourPiecesKeepLowBitsAnythingElseIsZero)
         {"", "0.0.0.0"},
         {" 1.2.3.4", "0.2.3.4"},
         {"99999999999999999999.1.1.1", "0.1.1.1"},
-        {"9999999999999999999.1.1.1", "0.1.1.1"},   // 19 nines: unreadable, not wrapped
+        {"9999999999999999999.1.1.1", "0.1.1.1"}, // 19 nines: unreadable, not wrapped
         {"-9999999999999999999.1.1.1", "0.1.1.1"},
-        {"2147483647.1.1.1", "255.1.1.1"},          // the 32-bit range keeps its low bits
-        {"2147483648.1.1.1", "0.1.1.1"},            // beyond it the piece does not convert
+        {"2147483647.1.1.1", "255.1.1.1"}, // the 32-bit range keeps its low bits
+        {"2147483648.1.1.1", "0.1.1.1"},   // beyond it the piece does not convert
         {"-2147483647.1.1.1", "1.1.1.1"},
         {"-2147483649.1.1.1", "0.1.1.1"},
         {"+300.1.1.1", "44.1.1.1"},
-        {"0000000000000000300.1.1.1", "44.1.1.1"},  // 19 characters
-        {"00000000000000000300.1.1.1", "0.1.1.1"},  // 20 characters
+        {"0000000000000000300.1.1.1", "44.1.1.1"}, // 19 characters
+        {"00000000000000000300.1.1.1", "0.1.1.1"}, // 20 characters
         {"1.2.3.4 ", "1.2.3.0"},
     };
     for (const auto &c : cases)
@@ -96,9 +96,9 @@ TEST(IsInOwnSubnet, ComparesTheMaskedBytes)
         const char *ip;
         bool inside;
     } cases[] = {
-        {"192.168.1.200", true}, {"192.168.1.10", true}, {"192.168.2.1", false},
-        {"192.168.1", false},     // three pieces read as 0.0.0.0
-        {"10.0.0.1", false},      {"192.168.1.300", true}, // 300 keeps 44
+        {"192.168.1.200", true}, {"192.168.1.10", true},
+        {"192.168.2.1", false},  {"192.168.1", false},    // three pieces read as 0.0.0.0
+        {"10.0.0.1", false},     {"192.168.1.300", true}, // 300 keeps 44
     };
     for (const auto &c : cases)
         EXPECT_EQ(IsInOwnSubnet(QString::fromLatin1(c.ip), own), c.inside) << c.ip;
@@ -112,7 +112,8 @@ TEST(TInfoIPAddress, AsText)
 {
     EXPECT_EQ(TInfoIPAddress().AsText(), QString());
     EXPECT_EQ(TInfoIPAddress(QStringLiteral("10.0.0.1"), QString()).AsText(), QStringLiteral("10.0.0.1/"));
-    EXPECT_EQ(TInfoIPAddress(QStringLiteral("10.0.0.1"), QStringLiteral("255.0.0.0")).AsText(), QStringLiteral("10.0.0.1/255.0.0.0"));
+    EXPECT_EQ(TInfoIPAddress(QStringLiteral("10.0.0.1"), QStringLiteral("255.0.0.0")).AsText(),
+              QStringLiteral("10.0.0.1/255.0.0.0"));
 }
 
 TEST(BytesToMACText, UpperCaseHexJoinedByColons)
@@ -167,7 +168,9 @@ TEST(ListOwnAddresses, ReportsAdaptersAndSettlesTheOwnSubnet)
          {QStringLiteral("IP Adresses: 1"), QStringLiteral("Subnet: 255.255.255.255"), QString()},
          QStringLiteral("255.255.255.255"),
          QStringLiteral("255.255.255.255")},
-        {"no host address matches nothing", {}, {adapter(QStringLiteral("eth0"), {{QStringLiteral("10.0.0.1"), QStringLiteral("255.0.0.0")}})},
+        {"no host address matches nothing",
+         {},
+         {adapter(QStringLiteral("eth0"), {{QStringLiteral("10.0.0.1"), QStringLiteral("255.0.0.0")}})},
          {QStringLiteral("IP Adresses: 1"), QStringLiteral("00:1A:2B:3C:4D:5E")},
          QString(),
          QStringLiteral("0.0.0.0")},
@@ -185,7 +188,8 @@ TEST(ListOwnAddresses, ReportsAdaptersAndSettlesTheOwnSubnet)
         const TIPInfo info(c.adapters);
         QStringList messages;
         TOwnSubnet own;
-        ListOwnAddresses(info, c.hosts, [&](const QString &m) { messages.append(m); }, own);
+        ListOwnAddresses(
+            info, c.hosts, [&](const QString &m) { messages.append(m); }, own);
         EXPECT_EQ(messages, c.messages);
         EXPECT_EQ(own.OwnMaskText, c.maskText);
         EXPECT_EQ(bytesText(own.OwnMask), c.ownMask);
@@ -230,7 +234,8 @@ TEST(Cp1250, RoundTripsHungarianTexts)
 {
     const QString text = QStringLiteral("Kommunikáció őű ŐŰ");
     const QByteArray bytes = ToCp1250(text);
-    EXPECT_EQ(bytes, QByteArray("Kommunik\xE1" "ci\xF3 \xF5\xFB \xD5\xDB"));
+    EXPECT_EQ(bytes, QByteArray("Kommunik\xE1"
+                                "ci\xF3 \xF5\xFB \xD5\xDB"));
     EXPECT_EQ(FromCp1250(bytes), text);
 }
 
@@ -276,9 +281,8 @@ std::vector<TAdapterRecord> platformAdaptersWithoutDescriptors()
 TEST(TIPInfo, FailsWithThePlatformsErrorCodeNeverWithAnEmptyOrPartialSnapshot)
 {
     const QString noAdapter = QStringLiteral("Hálózati adapter hiba: nincs IPv4 címmel rendelkező hálózati adapter");
-    const QString refused = QStringLiteral("Hálózati adapter hiba: %1 (hibakód: %2)")
-                                .arg(QString::fromLocal8Bit(std::strerror(EMFILE)))
-                                .arg(EMFILE);
+    const QString refused =
+        QStringLiteral("Hálózati adapter hiba: %1 (hibakód: %2)").arg(QString::fromLocal8Bit(std::strerror(EMFILE))).arg(EMFILE);
     const struct {
         const char *what;
         TAdapterProvider provider;
@@ -288,8 +292,10 @@ TEST(TIPInfo, FailsWithThePlatformsErrorCodeNeverWithAnEmptyOrPartialSnapshot)
         {"listing refused", platformAdaptersWithoutDescriptors, EMFILE, refused},
         {"no adapter", [] { return std::vector<TAdapterRecord>{}; }, 0, noAdapter},
         {"adapters without an IPv4 address",
-         [] { return std::vector<TAdapterRecord>{adapter(QStringLiteral("eth0"), {}), adapter(QStringLiteral("wlan0"), {})}; }, 0,
-         noAdapter},
+         [] {
+             return std::vector<TAdapterRecord>{adapter(QStringLiteral("eth0"), {}), adapter(QStringLiteral("wlan0"), {})};
+         },
+         0, noAdapter},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);

@@ -17,7 +17,7 @@ int DeviceUdpSocket(const char *addr, quint16 port, const char *ifname = nullptr
 
 struct Datagram {
     QByteArray data;
-    QString from;  // sender address
+    QString from; // sender address
     quint16 fromPort = 0;
 };
 

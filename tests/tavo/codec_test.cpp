@@ -9,9 +9,15 @@ using namespace ardel;
 
 namespace {
 
-QByteArray Hex(const char *hex) { return QByteArray::fromHex(QByteArray(hex)); }
+QByteArray Hex(const char *hex)
+{
+    return QByteArray::fromHex(QByteArray(hex));
+}
 
-std::uint8_t U8(char c) { return static_cast<std::uint8_t>(c); }
+std::uint8_t U8(char c)
+{
+    return static_cast<std::uint8_t>(c);
+}
 
 // Frames already coded TAVOW bytes with start byte, checksum and end byte.
 QByteArray FrameTavow(const QByteArray &coded)
@@ -25,8 +31,8 @@ QByteArray FrameTavow(const QByteArray &coded)
 }
 
 // A plain TAVOW header (before bitmatrix coding).
-QByteArray TavowHeader(std::uint32_t to, std::uint32_t from, std::uint8_t shortFrom, std::uint8_t flags,
-                       std::uint8_t seq, std::uint8_t extLen, std::uint16_t dataLen)
+QByteArray TavowHeader(std::uint32_t to, std::uint32_t from, std::uint8_t shortFrom, std::uint8_t flags, std::uint8_t seq,
+                       std::uint8_t extLen, std::uint16_t dataLen)
 {
     QByteArray h;
     for (int i = 0; i < 4; ++i)
@@ -84,7 +90,8 @@ TEST(TavoCodec, ConstructorValues)
 TEST_F(CodecFixture, WorkedExamplesByteForByte)
 {
     const QByteArray cetei = QByteArrayLiteral("CETEI");
-    const QByteArray tavow = Hex("FB7F8080807A80807F807A80818085807F43455445498" "0E1FC");
+    const QByteArray tavow = Hex("FB7F8080807A80807F807A80818085807F43455445498"
+                                 "0E1FC");
     const QByteArray tavo = Hex("FDFFFA04018006010143455445498070FE");
 
     QByteArray packet;
@@ -341,7 +348,7 @@ TEST_F(CodecFixture, AddressRules)
         int code;
     };
     const TavoAddr tavoCases[] = {
-        {1, 0, 4}, {1, 251, 4}, {1, 255, 4}, {1, 1, 0}, {1, 250, 0},
+        {1, 0, 4},   {1, 251, 4}, {1, 255, 4}, {1, 1, 0},   {1, 250, 0},
         {251, 5, 4}, {254, 5, 4}, {255, 5, 0}, {250, 5, 0}, {0x80, 5, 0},
     };
     codec.Felado = 250;
@@ -470,8 +477,16 @@ TEST(TavoCodecErrors, TavoCodes)
         {"1025 bytes", Hex("FD") + QByteArray(1023, 'x') + Hex("FE"), 2},
         {"start", mutate([](QByteArray &p) { p[0] = char(0xFB); }), 3},
         {"end", mutate([](QByteArray &p) { p[p.size() - 1] = char(0xFC); }), 3},
-        {"recipient", mutate([](QByteArray &p) { p[1] = char(0xFA + 1); FixTavoChecksum(p); }), 4},
-        {"length field", mutate([](QByteArray &p) { p[6] = char(U8(p[6]) + 1); FixTavoChecksum(p); }), 5},
+        {"recipient", mutate([](QByteArray &p) {
+             p[1] = char(0xFA + 1);
+             FixTavoChecksum(p);
+         }),
+         4},
+        {"length field", mutate([](QByteArray &p) {
+             p[6] = char(U8(p[6]) + 1);
+             FixTavoChecksum(p);
+         }),
+         5},
         {"truncated", mutate([](QByteArray &p) { p.remove(10, 1); }), 5},
         {"checksum", mutate([](QByteArray &p) { p[p.size() - 2] = char(U8(p[p.size() - 2]) ^ 0x02); }), 1},
         {"body byte", mutate([](QByteArray &p) { p[10] = char(U8(p[10]) ^ 0x01); }), 1},
@@ -577,13 +592,11 @@ TEST(TavoCodecBitmatrix, CodingAndChecksum)
         std::uint8_t expected;
     };
     const Sum sums[] = {
-        {QByteArray(), 0x80},          {Hex("1F"), 0x9F}, {Hex("20"), 0x20}, {Hex("FA"), 0xFA},
-        {Hex("FB"), 0x7B},             {Hex("FF"), 0x7F}, {Hex("FF02"), 0x81}, {Hex("8080"), 0x80},
-        {Hex("9F9F"), 0x3E},
+        {QByteArray(), 0x80}, {Hex("1F"), 0x9F},   {Hex("20"), 0x20},   {Hex("FA"), 0xFA},   {Hex("FB"), 0x7B},
+        {Hex("FF"), 0x7F},    {Hex("FF02"), 0x81}, {Hex("8080"), 0x80}, {Hex("9F9F"), 0x3E},
     };
     for (const Sum &s : sums)
-        EXPECT_EQ(TTAVOProtocol::ChecksumTAVOW(s.bytes.constData(), s.bytes.size()), s.expected)
-            << s.bytes.toHex().constData();
+        EXPECT_EQ(TTAVOProtocol::ChecksumTAVOW(s.bytes.constData(), s.bytes.size()), s.expected) << s.bytes.toHex().constData();
 }
 
 TEST(TavoCodecRandom, SeededRoundTrips)

@@ -44,8 +44,7 @@ TEST(TavoCommands, TavowAddressNumberFallsBackToOne)
         const char *text;
         quint32 number;
     } cases[] = {
-        {"74565", 74565}, {"0", 0}, {"4294967295", 0xFFFFFFFFu}, {"4294967296", 1},
-        {"-5", 1},        {"", 1},  {"12a", 1},
+        {"74565", 74565}, {"0", 0}, {"4294967295", 0xFFFFFFFFu}, {"4294967296", 1}, {"-5", 1}, {"", 1}, {"12a", 1},
     };
     for (const auto &c : cases)
         EXPECT_EQ(TavowAddressNumber(QString::fromLatin1(c.text)), c.number) << c.text;

@@ -91,7 +91,10 @@ QString Send(const char *word, const QString &host = kIp)
 {
     return QStringLiteral("send:%1@%2:65500").arg(QLatin1String(word), host);
 }
-QString Line(const QString &text) { return QStringLiteral("line:") + text; }
+QString Line(const QString &text)
+{
+    return QStringLiteral("line:") + text;
+}
 
 } // namespace
 
@@ -104,10 +107,21 @@ TEST_F(SenderFixture, SilentDeviceGetsThreeSendsThenGivesUp)
     const QString resend = Line(QStringLiteral("TAVOW parancsújraküldés: CSYRE"));
     const QString notIp = Line(kNotIp + QStringLiteral(", ") + kIp);
     const QStringList expected = {
-        notIp, resend, Send("CSYRE"), QStringLiteral("step:waiting"),
-        notIp, resend, Send("CSYRE"), QStringLiteral("step:waiting"),
-        notIp, resend, Send("CSYRE"), QStringLiteral("step:waiting"),
-        notIp, Line(QStringLiteral("Túl sok TAVOW hiba")), QStringLiteral("step:finished"),
+        notIp,
+        resend,
+        Send("CSYRE"),
+        QStringLiteral("step:waiting"),
+        notIp,
+        resend,
+        Send("CSYRE"),
+        QStringLiteral("step:waiting"),
+        notIp,
+        resend,
+        Send("CSYRE"),
+        QStringLiteral("step:waiting"),
+        notIp,
+        Line(QStringLiteral("Túl sok TAVOW hiba")),
+        QStringLiteral("step:finished"),
     };
     EXPECT_EQ(rec.events, expected);
     ASSERT_EQ(rec.sendTimes.size(), 3);
@@ -129,7 +143,8 @@ TEST_F(SenderFixture, SilentDeviceGetsThreeSendsThenGivesUp)
 
 TEST_F(SenderFixture, ThreeCommandsAnsweredAtOnceThenStaleTick)
 {
-    Start({{QByteArrayLiteral("CSYRE\x0a\x00\x18"), 1}, {QByteArrayLiteral("CSYRE\x22\x00\x18"), 2},
+    Start({{QByteArrayLiteral("CSYRE\x0a\x00\x18"), 1},
+           {QByteArrayLiteral("CSYRE\x22\x00\x18"), 2},
            {QByteArrayLiteral("CSYSI"), 0}});
     EXPECT_EQ(sender.ErrorCount(), 1);
     EXPECT_EQ(sender.CurrentTag(), 1);
@@ -146,11 +161,19 @@ TEST_F(SenderFixture, ThreeCommandsAnsweredAtOnceThenStaleTick)
 
     const QString notIp = Line(kNotIp + QStringLiteral(", ") + kIp);
     const QStringList expected = {
-        notIp, Line(QStringLiteral("TAVOW parancsújraküldés: CSYRE")), Send("CSYRE"), QStringLiteral("step:waiting"),
-        Line(QStringLiteral("TAVOW parancsküldés: CSYRE")), Send("CSYRE"), QStringLiteral("step:waiting"),
-        Line(QStringLiteral("TAVOW parancsküldés: CSYSI")), Send("CSYSI"), QStringLiteral("step:waiting"),
+        notIp,
+        Line(QStringLiteral("TAVOW parancsújraküldés: CSYRE")),
+        Send("CSYRE"),
+        QStringLiteral("step:waiting"),
+        Line(QStringLiteral("TAVOW parancsküldés: CSYRE")),
+        Send("CSYRE"),
+        QStringLiteral("step:waiting"),
+        Line(QStringLiteral("TAVOW parancsküldés: CSYSI")),
+        Send("CSYSI"),
+        QStringLiteral("step:waiting"),
         QStringLiteral("step:finished"),
-        notIp, QStringLiteral("step:finished"),
+        notIp,
+        QStringLiteral("step:finished"),
     };
     EXPECT_EQ(rec.events, expected);
     EXPECT_EQ(steps, 5);
@@ -202,8 +225,8 @@ TEST_F(SenderFixture, ReplyWordMustMatchExactly)
         bool advances;
     };
     const Case cases[] = {
-        {"ASYRE", true}, {"asyre", false}, {"CSYRE", false}, {"ASYR", false},
-        {"ASYREX", false}, {"", false}, {"BSYRE", false}, {"ASYSI", false},
+        {"ASYRE", true},   {"asyre", false}, {"CSYRE", false}, {"ASYR", false},
+        {"ASYREX", false}, {"", false},      {"BSYRE", false}, {"ASYSI", false},
     };
     for (const Case &c : cases) {
         rec.events.clear();
@@ -245,8 +268,7 @@ TEST_F(SenderFixture, EmptyListEmptyTargetAndForeignReplies)
     Start({{QByteArrayLiteral("CSYSI"), 4}});
     rec.events.clear();
     sender.Step(QStringLiteral("10.77.128.9"), QStringLiteral("ASYSI"));
-    EXPECT_EQ(rec.events, (QStringList{Line(kNotIp + QStringLiteral("10.77.128.9, ") + kIp),
-                                       QStringLiteral("step:waiting")}));
+    EXPECT_EQ(rec.events, (QStringList{Line(kNotIp + QStringLiteral("10.77.128.9, ") + kIp), QStringLiteral("step:waiting")}));
     EXPECT_EQ(sender.CurrentTag(), 4);
     EXPECT_EQ(sender.ErrorCount(), 1);
 

@@ -10,7 +10,10 @@ using namespace ardel;
 
 namespace {
 
-QByteArray Hex(const char *hex) { return QByteArray::fromHex(QByteArray(hex)); }
+QByteArray Hex(const char *hex)
+{
+    return QByteArray::fromHex(QByteArray(hex));
+}
 
 struct Read {
     QByteArray chunk;

@@ -26,7 +26,7 @@ void putAddress(QByteArray &out, std::uint32_t ip)
 std::uint32_t readAddress(const QByteArray &b, int at)
 {
     return (std::uint32_t(std::uint8_t(b.at(at))) << 24) | (std::uint32_t(std::uint8_t(b.at(at + 1))) << 16)
-        | (std::uint32_t(std::uint8_t(b.at(at + 2))) << 8) | std::uint32_t(std::uint8_t(b.at(at + 3)));
+           | (std::uint32_t(std::uint8_t(b.at(at + 2))) << 8) | std::uint32_t(std::uint8_t(b.at(at + 3)));
 }
 
 QByteArray randomBytes(std::mt19937 &rng)
@@ -134,8 +134,7 @@ QByteArray Device::DiscoveryReply(std::mt19937 &rng) const
     default:
         break;
     }
-    QByteArray out = QByteArrayLiteral("A") + macText + '/' + m_wirePort + '/' + m_wireStatus + '/' + m_wireField4 + '/'
-        + owner;
+    QByteArray out = QByteArrayLiteral("A") + macText + '/' + m_wirePort + '/' + m_wireStatus + '/' + m_wireField4 + '/' + owner;
     if (m_cfg.malformed != Malformed::Fields)
         out += '/' + name;
     return out;

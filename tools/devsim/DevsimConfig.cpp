@@ -93,15 +93,37 @@ private:
 const QSet<QString> &knownDeviceKeys()
 {
     static const QSet<QString> keys = {
-        QStringLiteral("ip"), QStringLiteral("mac"), QStringLiteral("port"), QStringLiteral("status"),
-        QStringLiteral("field4"), QStringLiteral("owner"), QStringLiteral("name"), QStringLiteral("version"),
-        QStringLiteral("password"), QStringLiteral("plain"), QStringLiteral("silent"), QStringLiteral("delay_ms"),
-        QStringLiteral("drop"), QStringLiteral("malformed"), QStringLiteral("iface"), QStringLiteral("tavow"),
-        QStringLiteral("tavo_variant"), QStringLiteral("gateway"), QStringLiteral("mask"), QStringLiteral("dhcp"),
-        QStringLiteral("connected"), QStringLiteral("mem_name"), QStringLiteral("mem_owner"),
-        QStringLiteral("mem_password"), QStringLiteral("version_chars"), QStringLiteral("build"),
-        QStringLiteral("tavo_silent"), QStringLiteral("tavo_delay_ms"), QStringLiteral("restart_ms"),
-        QStringLiteral("eeprom_fail"), QStringLiteral("comment"),
+        QStringLiteral("ip"),
+        QStringLiteral("mac"),
+        QStringLiteral("port"),
+        QStringLiteral("status"),
+        QStringLiteral("field4"),
+        QStringLiteral("owner"),
+        QStringLiteral("name"),
+        QStringLiteral("version"),
+        QStringLiteral("password"),
+        QStringLiteral("plain"),
+        QStringLiteral("silent"),
+        QStringLiteral("delay_ms"),
+        QStringLiteral("drop"),
+        QStringLiteral("malformed"),
+        QStringLiteral("iface"),
+        QStringLiteral("tavow"),
+        QStringLiteral("tavo_variant"),
+        QStringLiteral("gateway"),
+        QStringLiteral("mask"),
+        QStringLiteral("dhcp"),
+        QStringLiteral("connected"),
+        QStringLiteral("mem_name"),
+        QStringLiteral("mem_owner"),
+        QStringLiteral("mem_password"),
+        QStringLiteral("version_chars"),
+        QStringLiteral("build"),
+        QStringLiteral("tavo_silent"),
+        QStringLiteral("tavo_delay_ms"),
+        QStringLiteral("restart_ms"),
+        QStringLiteral("eeprom_fail"),
+        QStringLiteral("comment"),
     };
     return keys;
 }
@@ -151,7 +173,8 @@ bool readDevice(const QJsonObject &o, DeviceConfig &d, QString &error)
         };
         const auto it = kinds.constFind(mal.toString());
         if (it == kinds.constEnd())
-            r.fail(QStringLiteral("malformed"), QStringLiteral("expected false, true, \"fields\", \"mac\", \"garbage\", \"control\" or \"markup\""));
+            r.fail(QStringLiteral("malformed"),
+                   QStringLiteral("expected false, true, \"fields\", \"mac\", \"garbage\", \"control\" or \"markup\""));
         else
             d.malformed = *it;
     } else if (!mal.isUndefined() && !mal.isNull()) {

@@ -33,7 +33,7 @@ struct DeviceConfig {
     QString owner;
     QString name;
     QString version = QStringLiteral("AV 1.0.0");
-    QString password; // set-IP password; empty = none asked
+    QString password;    // set-IP password; empty = none asked
     bool plain = true;   // answers on port 65535
     bool silent = false; // answers nothing at all
     int delayMs = 0;     // extra delay of plain replies

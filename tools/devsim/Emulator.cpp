@@ -313,8 +313,8 @@ int Emulator::spread()
 void Emulator::handlePlain(const Incoming &in)
 {
     if (m_journal)
-        m_journal->Add(NowMs(), Journal::Entry(QStringLiteral("udp"), endpoint(in.src, in.srcPort),
-                                               endpoint(in.dst, in.dstPort), ifaceName(in.ifindex), in.payload));
+        m_journal->Add(NowMs(), Journal::Entry(QStringLiteral("udp"), endpoint(in.src, in.srcPort), endpoint(in.dst, in.dstPort),
+                                               ifaceName(in.ifindex), in.payload));
     const QByteArray &text = in.payload;
     SetIpCommand setIp;
     enum { Discovery, Version, SetIp } kind;
@@ -335,9 +335,11 @@ void Emulator::handlePlain(const Incoming &in)
             continue;
         const int delay = d->config().delayMs + spread();
         if (kind == Discovery) {
-            queueReply(m_plainFd, d->ip(), in.src, in.srcPort, [this, d] { return d->DiscoveryReply(m_rng); }, delay);
+            queueReply(
+                m_plainFd, d->ip(), in.src, in.srcPort, [this, d] { return d->DiscoveryReply(m_rng); }, delay);
         } else if (kind == Version) {
-            queueReply(m_plainFd, d->ip(), in.src, in.srcPort, [this, d] { return d->VersionReply(m_rng); }, delay);
+            queueReply(
+                m_plainFd, d->ip(), in.src, in.srcPort, [this, d] { return d->VersionReply(m_rng); }, delay);
         } else {
             const QByteArray reply = d->SetIpReply(setIp);
             queueReply(m_plainFd, d->ip(), in.src, in.srcPort, reply, delay);
@@ -365,8 +367,7 @@ void Emulator::moveDevice(Device *d, std::uint32_t newIp)
     std::fflush(stdout);
 }
 
-QByteArray Emulator::encodeReply(const Device &d, const QByteArray &data, std::uint32_t recipient, std::uint8_t seq,
-                                 bool tavow)
+QByteArray Emulator::encodeReply(const Device &d, const QByteArray &data, std::uint32_t recipient, std::uint8_t seq, bool tavow)
 {
     const std::uint32_t sender = d.isTavo() ? d.tavow() : 256u;
     m_codec.Cimzett = recipient;
@@ -401,9 +402,9 @@ void Emulator::handleTavo(const Incoming &in)
     const std::uint8_t seq = m_codec.CsomagSorszam;
     if (!in.payload.isEmpty()) {
         const char first = in.payload.at(0);
-        entry.insert(QStringLiteral("variant"), first == wire::kTavowStart ? QStringLiteral("tavow")
-                                                    : first == wire::kTavoStart ? QStringLiteral("tavo")
-                                                                          : QStringLiteral("unknown"));
+        entry.insert(QStringLiteral("variant"), first == wire::kTavowStart  ? QStringLiteral("tavow")
+                                                : first == wire::kTavoStart ? QStringLiteral("tavo")
+                                                                            : QStringLiteral("unknown"));
     }
     entry.insert(QStringLiteral("decode_error"), err);
     if (err == 0 || err == 4) {
@@ -446,8 +447,7 @@ void Emulator::handleTavo(const Incoming &in)
     }
 }
 
-void Emulator::queueReply(int fd, std::uint32_t src, std::uint32_t dst, quint16 dstPort, const QByteArray &payload,
-                          int delayMs)
+void Emulator::queueReply(int fd, std::uint32_t src, std::uint32_t dst, quint16 dstPort, const QByteArray &payload, int delayMs)
 {
     OutDatagram d;
     d.fd = fd;

@@ -38,10 +38,10 @@ using wire::kTcpPort;
 struct Stats {
     quint64 udpReceived = 0;
     quint64 tcpChunks = 0;
-    quint64 repliesSent = 0;      // datagrams the kernel accepted, plus TCP answers
-    quint64 sendErrors = 0;       // sends that failed for good (not retried)
-    quint64 requestsDropped = 0;  // ignored on purpose ("drop")
-    quint64 repliesPending = 0;   // scheduled or queued, not yet sent
+    quint64 repliesSent = 0;     // datagrams the kernel accepted, plus TCP answers
+    quint64 sendErrors = 0;      // sends that failed for good (not retried)
+    quint64 requestsDropped = 0; // ignored on purpose ("drop")
+    quint64 repliesPending = 0;  // scheduled or queued, not yet sent
 };
 
 class Emulator : public QObject {
@@ -106,8 +106,7 @@ private:
     void queueReply(int fd, std::uint32_t src, std::uint32_t dst, quint16 dstPort, const QByteArray &payload, int delayMs);
     // Builds the payload only when it is due, so that a broadcast to
     // thousands of devices costs little at once and the answers keep time.
-    void queueReply(int fd, std::uint32_t src, std::uint32_t dst, quint16 dstPort, std::function<QByteArray()> make,
-                    int delayMs);
+    void queueReply(int fd, std::uint32_t src, std::uint32_t dst, quint16 dstPort, std::function<QByteArray()> make, int delayMs);
     void send(OutDatagram &&d);
     bool trySend(const OutDatagram &d); // false: retry later
     void drainSendQueue();

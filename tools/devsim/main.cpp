@@ -39,10 +39,10 @@ void onSignal(int sig)
 // makes those) counts as private. When in doubt it refuses.
 bool inHostNetns()
 {
-    struct stat self{};
+    struct stat self {};
     if (::stat("/proc/self/ns/net", &self) != 0)
         return true;
-    struct stat other{};
+    struct stat other {};
     if (::stat("/proc/1/ns/net", &other) == 0)
         return self.st_ino == other.st_ino && self.st_dev == other.st_dev;
     const QStringList named = QDir(QStringLiteral("/run/netns")).entryList(QDir::Files | QDir::System);
@@ -69,20 +69,23 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QCommandLineParser p;
-    p.setApplicationDescription(QStringLiteral(
-        "Plays the maker's network devices. Run it only inside a private network namespace\n"
-        "(scripts/netns-run.sh), never on a machine's real interfaces. Prints \"ready\" once\n"
-        "every socket is bound and runs until SIGTERM or SIGINT; SIGUSR1 prints the counts."));
+    p.setApplicationDescription(
+        QStringLiteral("Plays the maker's network devices. Run it only inside a private network namespace\n"
+                       "(scripts/netns-run.sh), never on a machine's real interfaces. Prints \"ready\" once\n"
+                       "every socket is bound and runs until SIGTERM or SIGINT; SIGUSR1 prints the counts."));
     p.addHelpOption();
-    p.addOption({QStringLiteral("config"), QStringLiteral("The emulated devices (JSON, see docs/devsim.md)."),
+    p.addOption(
+        {QStringLiteral("config"), QStringLiteral("The emulated devices (JSON, see docs/devsim.md)."), QStringLiteral("file")});
+    p.addOption({QStringLiteral("journal"),
+                 QStringLiteral("Write every datagram and TCP chunk received to this file (JSON lines)."),
                  QStringLiteral("file")});
-    p.addOption({QStringLiteral("journal"), QStringLiteral("Write every datagram and TCP chunk received to this file (JSON lines)."),
-                 QStringLiteral("file")});
-    p.addOption({QStringLiteral("generate"), QStringLiteral("Add n devices on consecutive addresses from --base; --config may then be omitted."),
+    p.addOption({QStringLiteral("generate"),
+                 QStringLiteral("Add n devices on consecutive addresses from --base; --config may then be omitted."),
                  QStringLiteral("n")});
     p.addOption({QStringLiteral("base"), QStringLiteral("First address of the generated devices."), QStringLiteral("ip"),
                  QStringLiteral("10.77.128.1")});
-    p.addOption({QStringLiteral("tavo-share"), QStringLiteral("Share (0..1, spread evenly) of the generated devices that are TAVOW devices."),
+    p.addOption({QStringLiteral("tavo-share"),
+                 QStringLiteral("Share (0..1, spread evenly) of the generated devices that are TAVOW devices."),
                  QStringLiteral("f"), QStringLiteral("0")});
     p.addOption({QStringLiteral("allow-host-netns"),
                  QStringLiteral("Run even in the host's network namespace (only on an isolated machine).")});
@@ -161,7 +164,7 @@ int main(int argc, char **argv)
         std::perror("ardel-devsim: socketpair");
         return 1;
     }
-    struct sigaction sa{};
+    struct sigaction sa {};
     sa.sa_handler = onSignal;
     sigemptyset(&sa.sa_mask);
     sa.sa_flags = SA_RESTART;
