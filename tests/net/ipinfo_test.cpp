@@ -299,6 +299,12 @@ TEST(TIPInfo, FailsWithThePlatformsErrorCodeNeverWithAnEmptyOrPartialSnapshot)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
+#ifdef __SANITIZE_ADDRESS__
+        // The sanitizers' own checks open descriptors (a pipe to probe
+        // memory), so with none left they report faults that are not there.
+        if (c.code == EMFILE)
+            continue;
+#endif
         SetAdapterProvider(c.provider);
         const Failure f = snapshotFailure();
         EXPECT_TRUE(f.thrown);
