@@ -1,5 +1,6 @@
-// What the devices receive in three everyday flows (a discovery refresh, a
-// TAVOW refresh and a MAC write over TCP), as the emulator's journal records
+// What the devices receive in four everyday flows (a discovery refresh, a
+// set-IP with its password step, a MAC write over TCP and a TAVOW refresh),
+// as the emulator's journal records
 // it. With ARDEL_JOURNAL_OUT set, the journal of the run is written there
 // without times and ephemeral TCP ports, so that two builds can be compared
 // byte for byte (scripts/journal-compare.sh).
@@ -47,13 +48,29 @@ QByteArray Normalised(const QList<testlan::JournalEntry> &journal)
 
 } // namespace
 
-TEST_F(E2eTest, DiscoveryTavowRefreshAndMacWriteReachTheDevices)
+TEST_F(E2eTest, DiscoverySetIpMacWriteAndTavowRefreshReachTheDevices)
 {
+    QJsonObject guarded = PlainDevice("10.77.128.33", "0.26.75.12.230.3", "Kft", "Szelep", "AV 3");
+    guarded.insert(QStringLiteral("password"), QStringLiteral("titok"));
     ASSERT_TRUE(startDevices({tavoDevice("10.77.128.31", "0.26.75.12.230.1", 5001, "Egyes", "Üzem"),
-                              PlainDevice("10.77.128.32", "0.26.75.12.230.2", "Kft", "Mérő", "AV 2")}));
+                              PlainDevice("10.77.128.32", "0.26.75.12.230.2", "Kft", "Mérő", "AV 2"), guarded}));
     showAndWaitIdle(8000); // the first discovery refresh
     Tf_main *m = main();
-    ASSERT_EQ(m->Table()->RowCount(), 2);
+    ASSERT_EQ(m->Table()->RowCount(), 3);
+
+    // Set-IP: the device answers "D", the password is typed, then "A" and a refresh.
+    m->SelectRow(m->Table()->FindDeviceRow(QStringLiteral("10.77.128.33")));
+    {
+        ModalSteps setIp;
+        setIp.then("f_setip", [](QWidget *d) { TypeAndEnter(d, "me_ip_addr", QStringLiteral("10.77.128.43")); })
+            .then("f_passw", [](QWidget *d) { TypeAndEnter(d, "em_passw", QStringLiteral("titok")); });
+        setIp.start();
+        m->findChild<QPushButton *>(QStringLiteral("bbtn_change_ip"))->click();
+        ASSERT_TRUE(testlan::pumpUntil([&] { return setIp.stepsRun() == 2 || setIp.failedStep() >= 0; }, 8000));
+        ASSERT_TRUE(waitIdle(10000)); // the refresh after the accepted command
+        EXPECT_TRUE(setIp.done()) << setIp.failedStep();
+    }
+    EXPECT_GE(m->Table()->FindDeviceRow(QStringLiteral("10.77.128.43"), QStringLiteral("0.26.75.12.230.3")), 0);
 
     m->SelectRow(m->Table()->FindDeviceRow(QStringLiteral("10.77.128.32")));
     ModalSteps steps;
