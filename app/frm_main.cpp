@@ -1,12 +1,15 @@
 #include "app/frm_main.h"
 
 #include "app/Anchors.h"
+#include "app/core/DeviceExchanges.h"
 #include "config/frm_settings.h"
+#include "log/MessageLog.h"
 #include "log/NaploComponent.h"
 #include "net/UDPComms.h"
 #include "net/ui/frm_netparam.h"
 #include "tavo/TAVOProtocol.h"
 #include "tavo/TavoCommandSender.h"
+#include "tavo/TavoCommands.h"
 #include "ui/DeferredIcons.h"
 #include "ui/Look.h"
 
@@ -59,28 +62,6 @@ QString oneLine(const QString &text)
     return out;
 }
 
-// The local time of day as "HH:mm:ss" and its milliseconds. Every message
-// is stamped, and a burst of replies brings thousands a second: converting to
-// local time (the C library looks at the zone file each time) is done once a
-// second only.
-struct ClockStamp {
-    QString hms;
-    int ms = 0;
-};
-
-ClockStamp clockStamp()
-{
-    static qint64 cachedSec = std::numeric_limits<qint64>::min();
-    static QString cachedHms;
-    const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    const qint64 sec = now >= 0 ? now / 1000 : (now - 999) / 1000;
-    if (sec != cachedSec) {
-        cachedHms = QDateTime::fromMSecsSinceEpoch(sec * 1000).time().toString(QStringLiteral("HH:mm:ss"));
-        cachedSec = sec;
-    }
-    return {cachedHms, static_cast<int>(now - sec * 1000)};
-}
-
 QPushButton *makeButton(QWidget *parent, const char *name, const QString &caption, int top, QStyle::StandardPixmap icon,
                         int height = 25)
 {
@@ -108,31 +89,17 @@ Tf_main::Tf_main(QWidget *parent) : QMainWindow(parent)
     // applied after construction, before anything is written.
     Naplo1 = new TNaploComponent(this);
     Naplo1->setObjectName(QStringLiteral("Naplo1"));
-    Naplo1->SetConvertToPrintable(true);
-    Naplo1->SetLogging(true);
-    Naplo1->SetLogTime(true);
-    Naplo1->SetLogEvertythingToDB(false);
-    Naplo1->SetLogFile(QStringLiteral(".\\Ardel.log"));
-    Naplo1->SetLogLimit(10000000);
-    Naplo1->SetLogLevel(TLogLevel::LogEverything);
+    ApplyProgramLogSettings(*Naplo1, QStringLiteral(".\\Ardel.log"));
 
-    TAVOSocket1 = new QTcpSocket(this);
-    TAVOSocket1->setObjectName(QStringLiteral("TAVOSocket1"));
-    // A peer that streams without pause is read in bounded chunks.
-    TAVOSocket1->setReadBufferSize(kTcpReadBuffer);
-    connect(TAVOSocket1, &QTcpSocket::connected, this, &Tf_main::TAVOSocket1Connect);
-    connect(TAVOSocket1, &QTcpSocket::readyRead, this, &Tf_main::TAVOSocket1Read);
-    connect(TAVOSocket1, &QTcpSocket::errorOccurred, this, &Tf_main::TAVOSocket1Error);
-
-    UdpTimer = new QTimer(this);
-    UdpTimer->setInterval(500);
-    connect(UdpTimer, &QTimer::timeout, this, &Tf_main::UdpTimerTimer);
-    TcpTimer1 = new QTimer(this);
-    TcpTimer1->setInterval(2000);
-    connect(TcpTimer1, &QTimer::timeout, this, &Tf_main::TcpTimer1Timer);
-    TavoListerTimer = new QTimer(this);
-    TavoListerTimer->setInterval(250);
-    connect(TavoListerTimer, &QTimer::timeout, this, &Tf_main::TavoListerTimerTimer);
+    // The table is built with the controls below; the exchanges need it first.
+    m_table = new TDeviceTableModel(this);
+    // The exchanges own the reply window (UdpTimer), the TCP connection
+    // (TAVOSocket1, TcpTimer1) and the TAVOW pass's timer (TavoListerTimer).
+    m_ex = new TDeviceExchanges(*this, *m_table, *TAVOProt1, this);
+    connect(&m_ex->Discovery(), &TDiscoveryExchange::passwordRequired, this, &Tf_main::AskPassword);
+    connect(&m_ex->Discovery(), &TDiscoveryExchange::versionRequestSent, this, &Tf_main::ShowDeviceCount);
+    connect(&m_ex->TavoMessages(), &TTavoMessages::devicePasswordRead, this, &Tf_main::CheckDevicePassword);
+    connect(&m_ex->MacWriter(), &TMacWriter::finished, this, &Tf_main::MacWriteFinished);
 
     OpenUrl = [](const QString &url) { return QDesktopServices::openUrl(QUrl(url)); };
 
@@ -302,7 +269,7 @@ void Tf_main::FormCreate()
     Panel1->resize(Panel1->width(), Memo1->y() + Memo1->height() - Panel1->y());
     m_anchors->Rebase(Panel1);
 
-    PendingStep = nullptr;
+    m_ex->Discovery().Reset();
     m_memoPending.clear();
     Memo1->clear();
 
@@ -316,12 +283,8 @@ void Tf_main::FormCreate()
     StatusPanels[1]->setText(QStringLiteral("IP: ") + HostAddresses.value(0));
     StatusPanels[2]->setText(QStringLiteral("Maszk: ") + Own.OwnMaskText);
 
-    LastCommand.clear();
-    VersionPassDone = false;
-    m_tavoFramer.Reset();
-    EepromWriteOk = false;
-    InfoIndex = -1;
-    InfoRunning = false;
+    m_ex->MacWriter().Reset();
+    m_ex->InfoPass().Reset();
 
     ngrid_machine_list->setColumnHidden(ColGateway, false);
     ngrid_machine_list->setColumnHidden(ColMask, false);
@@ -345,15 +308,10 @@ void Tf_main::FormShow()
             WriteMessage(e.Message());
         }
         m_comms->BuildCheckBoxes();
-        m_comms->SetOnUDPRead(
-            [this](const QByteArray &data, const QString &peer, quint16 port) { IdUDPServer1UDPRead(data, peer, port); });
+        // The command sender's lines go to the message pane only.
+        m_ex->AttachComms(m_comms.get(), [this](const QString &line) { AppendMemoLine(oneLine(line)); });
         m_comms->CheckConnection(255);
         ServerListRefresh();
-
-        m_sender = std::make_unique<TTavoCommandSender>([this](const QString &line) { AppendMemoLine(oneLine(line)); });
-        m_sender->SetComms(m_comms.get());
-        m_sender->SetProtocol(TAVOProt1);
-        m_sender->OnStep = [this] { OnSenderStep(); };
     }
     bbtn_refreshClick();
 }
@@ -363,13 +321,9 @@ void Tf_main::FormClose()
     if (m_closed)
         return;
     m_closed = true;
-    UdpTimer->stop();
-    TavoListerTimer->stop();
-    TcpTimer1->stop();
-    TAVOSocket1->abort();
+    m_ex->DetachComms();
     m_comms.reset();
     HostAddresses.clear();
-    m_sender.reset();
 }
 
 void Tf_main::bbtn_exitClick()
@@ -390,22 +344,19 @@ void Tf_main::bbtn_refreshClick()
 
 void Tf_main::WriteMessage(const QString &text)
 {
-    const ClockStamp now = clockStamp();
-    const QString line = oneLine(text);
-    AppendMemoLine(now.hms + QLatin1Char(':') + QString::number(now.ms).rightJustified(3, QLatin1Char('0')) + QStringLiteral(": ")
-                   + line);
-    Naplo1->WriteLog(now.hms + QStringLiteral(": ") + text, false);
+    const TClockStamp now = CurrentClockStamp();
+    AppendMemoLine(PaneStamp(now) + oneLine(text));
+    WriteMessageLine(*Naplo1, now, text);
 }
 
 QString Tf_main::BytesToDecimalText(const QByteArray &bytes)
 {
-    QString out;
-    out.reserve(bytes.size() * 4);
-    for (const char c : bytes) {
-        out += QString::number(static_cast<quint8>(c));
-        out += QLatin1Char(' ');
-    }
-    return out;
+    return ardel::BytesToDecimalText(bytes);
+}
+
+bool Tf_main::IsIdle() const
+{
+    return !IsBusy() && m_ex->IsIdle();
 }
 
 void Tf_main::ResetTavoAddresses()

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "app/core/DeviceTable.h"
-#include "net/EchoFilter.h"
+#include "app/core/Exchanges.h"
 #include "net/IPInfo.h"
 #include "tavo/TavoStreamFramer.h"
 
@@ -26,8 +26,6 @@ class QMenu;
 class QPlainTextEdit;
 class QPushButton;
 class QTableView;
-class QTcpSocket;
-class QTimer;
 class QFileDialog;
 
 namespace ardel {
@@ -35,6 +33,7 @@ namespace ardel {
 class TUDPComms;
 class TTAVOProtocol;
 class TTavoCommandSender;
+class TDeviceExchanges;
 class TNaploComponent;
 class Tf_netparam;
 class Tf_setip;
@@ -52,15 +51,13 @@ struct TDialogs {
     Tf_settings *f_settings = nullptr;
 };
 
-class Tf_main : public QMainWindow {
+class Tf_main : public QMainWindow, public TExchangeHost {
     Q_OBJECT
 public:
     // The message pane keeps this many lines; the log file keeps everything.
     static constexpr int kMemoMaxLines = 20000;
     // ... and of each line this many characters.
     static constexpr qsizetype kMemoMaxLineChars = 1024;
-    // Bytes of the TCP connection read at a time.
-    static constexpr qint64 kTcpReadBuffer = 64 * 1024;
 
     explicit Tf_main(QWidget *parent = nullptr);
     ~Tf_main() override;
@@ -70,14 +67,14 @@ public:
 
     // Message operation of every flow: one stamped line in the message pane and
     // one entry in the log file.
-    void WriteMessage(const QString &text);
+    void WriteMessage(const QString &text) override;
     static QString BytesToDecimalText(const QByteArray &bytes);
     void ResetTavoAddresses();
 
     // Busy indicator shared by every exchange with devices.
-    void SetBusy(bool busy);
+    void SetBusy(bool busy) override;
     // Only the indicator's colour: lime while busy, green when not.
-    void SetIndicator(bool busy);
+    void SetIndicator(bool busy) override;
     bool IsBusy() const;
 
     // --- start-up and shutdown
@@ -95,7 +92,6 @@ public:
     void ServerListRefresh();
 
     // --- discovery exchange
-    using StepFn = void (Tf_main::*)();
     void SendCommand(const QString &command, const QString &destination);
     void IdUDPServer1UDPRead(const QByteArray &data, const QString &peerIP, quint16 peerPort);
     void HandlePlainReply(const QString &peerIP, const QByteArray &datagram);
@@ -123,9 +119,6 @@ public:
     // local addresses answers it twice; the second copy, arriving on another
     // endpoint, would be taken as the answer to the next request.
     bool IsEchoFromAnotherEndpoint(const QString &peerIP, const QByteArray &datagram, const QString &localAddress);
-    static QByteArray TextUntilZero(const QByteArray &text);
-    static QByteArray FormatProgramVersion(const QByteArray &data);
-    static QByteArray BuildReadCommand(int start, int count);
     void bbtn_tavorefreshClick();
     void StartTavoRefresh();
     void BroadcastInfoRequest(bool restart);
@@ -154,40 +147,51 @@ public:
     void BitBtn1Click();
     void MACcmtllts1Click();
     void ChangeMAC(int row);
+    // The MAC change names the device of the connection, then opens it.
+    void SetTavoRemoteAddress(const QString &ip) { TavoRemoteAddress = ip; }
     void OpenTavoConnection();
     void TAVOSocket1Connect();
     void SendTavoFrame(const QByteArray &packet);
     void TAVOSocket1Read();
     // The framing of TAVOSocket1Read on one chunk of the stream, without the socket.
     void TAVOSocket1ReadChunk(const QByteArray &chunk);
-    // The stream's framing state; it carries over from one connection to the next.
-    const TTavoStreamFramer &TavoFramer() const { return m_tavoFramer; }
     void HandleTavoFrame(const QByteArray &frame);
     void TAVOSocket1Error();
     void TcpTimer1Timer();
 
-    // --- state the flows share (public so tests can observe it)
-    TDeviceTableModel *Table() const { return m_table; }
-    TUDPComms *Comms() const { return m_comms.get(); }
-    TTavoCommandSender *Sender() const { return m_sender.get(); }
-    TTAVOProtocol *Codec() const { return TAVOProt1; }
-    TNaploComponent *Log() const { return Naplo1; }
     QString StatusPanel(int index) const;
     QString MemoText() const;
     QStringList MemoLines() const;
+    // No exchange with the devices runs and the buttons are enabled.
+    bool IsIdle() const;
+
+    // Platform seams: the save dialog's answer and the desktop's browser
+    // (tests give their own, so that no native dialog or browser opens).
+    void SetExportFileNameSource(std::function<QString()> source) { AskExportFileName = std::move(source); }
+    void SetUrlOpener(std::function<bool(const QString &url)> opener) { OpenUrl = std::move(opener); }
+
+signals:
+    // Emitted when an exchange ends and the window becomes idle.
+    void idle();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    friend class TMainWindowProbe;
+
+    // --- state the flows share; tests observe it through TMainWindowProbe
+    TDeviceTableModel *Table() const { return m_table; }
+    TUDPComms *Comms() const { return m_comms.get(); }
+    TDeviceExchanges *Exchanges() const { return m_ex; }
+    TTAVOProtocol *Codec() const { return TAVOProt1; }
+    TNaploComponent *Log() const { return Naplo1; }
 
     QStringList HostAddresses;
     TOwnSubnet Own;
-    // Datagrams the receive handler has taken, plain and TAVO (for benchmarks).
-    quint64 PlainDatagramsHandled = 0;
-    quint64 TavoDatagramsHandled = 0;
-    QString LastCommand;
-    StepFn PendingStep = nullptr;
-    bool VersionPassDone = false;
-    bool EepromWriteOk = false;
-    int InfoBroadcastCount = 0;
-    int InfoIndex = -1;
-    bool InfoRunning = false;
+    // The device of the MAC change.
     QString TavoRemoteAddress;
 
     // Controls, named as the window's layout names them.
@@ -213,45 +217,33 @@ public:
     QPushButton *bbtn_exit = nullptr;
     QMenu *PopupMenu1 = nullptr;
     QMenu *PopupMenuTavo = nullptr;
-    QTimer *UdpTimer = nullptr;
-    QTimer *TcpTimer1 = nullptr;
-    QTimer *TavoListerTimer = nullptr;
-    QTcpSocket *TAVOSocket1 = nullptr;
     TTAVOProtocol *TAVOProt1 = nullptr;
     TNaploComponent *Naplo1 = nullptr;
     QList<QLabel *> StatusPanels;
 
-    // The save dialog's answer; tests replace it so that no native dialog opens.
+    // The save dialog's answer.
     std::function<QString()> AskExportFileName;
-    // Opens a URL in the desktop's browser; tests replace it.
+    // Opens a URL in the desktop's browser.
     std::function<bool(const QString &url)> OpenUrl;
 
-signals:
-    // Emitted when an exchange ends and the window becomes idle.
-    void idle();
-
-protected:
-    void showEvent(QShowEvent *event) override;
-    void closeEvent(QCloseEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
-private:
     void buildControls();
     void buildTable();
     void buildMenus();
     // Every line of the message pane goes through here, in order.
     void AppendMemoLine(const QString &line);
     void FlushMemo() const;
+    // "Elem: N" when the version request goes out.
+    void ShowDeviceCount(int rows);
+    // The MAC change's connection has ended; a confirmed write refreshes.
+    void MacWriteFinished(bool written);
 
     TDialogs m_dialogs;
     TDeviceTableModel *m_table = nullptr;
     std::unique_ptr<TUDPComms> m_comms;
-    std::unique_ptr<TTavoCommandSender> m_sender;
+    // A child, so that its timers and socket are found by object name.
+    TDeviceExchanges *m_ex = nullptr;
     std::unique_ptr<TAnchors> m_anchors;
     bool m_closed = false;
-    TTavoStreamFramer m_tavoFramer;
-    TEchoFilter m_echoFilter{wire::kMaxPacket};
-    QElapsedTimer m_clock;
     int m_macHexTag = 0;
     // The selected device (IP, MAC) while the table's model is being reset.
     std::optional<std::pair<QString, QString>> m_keepSelected;

@@ -2,40 +2,19 @@
 // settings and restart of TAVO devices, and the MAC change over TCP.
 #include "app/frm_main.h"
 
+#include "app/core/DeviceExchanges.h"
 #include "config/AddressEdit.h"
 #include "config/frm_passw.h"
 #include "config/frm_setMAC.h"
 #include "config/frm_setip.h"
 #include "config/frm_settings.h"
 #include "net/TextUtil.h"
-#include "tavo/TavoCommandSender.h"
-#include "tavo/TavoCommands.h"
 
 #include <QMessageBox>
-#include <QTcpSocket>
-#include <QTimer>
 
 namespace ardel {
 
 namespace {
-
-quint32 tavowNumber(const QString &text)
-{
-    return TavowAddressNumber(text);
-}
-
-// The table holds only six numbers 0..255 there; anything else reads as 0.
-QByteArray macBytes(const QString &dottedMac)
-{
-    const QStringList parts = SplitText(dottedMac, QLatin1Char('.'));
-    QByteArray out(6, '\0');
-    for (int i = 0; i < 6 && i < parts.size(); ++i) {
-        qint64 v = 0;
-        if (ParseDecimal(parts.at(i), v))
-            out[i] = static_cast<char>(v & 0xFF);
-    }
-    return out;
-}
 
 int askOkCancel(QWidget *parent, const QString &caption, const QString &text, QMessageBox::Icon icon)
 {
@@ -94,11 +73,7 @@ void Tf_main::ChangeDeviceIP(const QString &password, const QString &newAddress)
     }
     if (address.isEmpty())
         return;
-    WriteMessage(QStringLiteral("Setip: ") + dlg->GetIP());
-    const QString command =
-        QStringLiteral("A") + mac + QLatin1Char('/') + password + QLatin1Char('/') + dlg->GetIP() + QStringLiteral("|2a");
-    WriteMessage(QStringLiteral("Parancs: ") + command);
-    SendCommand(command, QStringLiteral("255.255.255.255"));
+    m_ex->Discovery().SendSetIp(mac, password, dlg->GetIP());
 }
 
 void Tf_main::AskPassword()
@@ -125,11 +100,7 @@ void Tf_main::Belltsok1Click()
 
 void Tf_main::ReadDevicePassword(const QString &ip, const QString &tavowAddress)
 {
-    if (!m_sender)
-        return;
-    m_sender->SetTarget(ip, tavowNumber(tavowAddress));
-    m_sender->AddCommand(BuildReadCommand(97, 30), 3);
-    m_sender->Step(QString(), QString());
+    m_ex->Settings().ReadDevicePassword(ip, tavowAddress);
 }
 
 void Tf_main::CheckDevicePassword(const QByteArray &devicePassword)
@@ -154,7 +125,7 @@ void Tf_main::CheckDevicePassword(const QByteArray &devicePassword)
 void Tf_main::MatchDevicePassword(const QByteArray &devicePassword)
 {
     const QByteArray typed = m_dialogs.f_passw ? ToCp1250(m_dialogs.f_passw->GetPassword()) : QByteArray();
-    if (devicePassword.isEmpty() || typed == devicePassword)
+    if (TDeviceSettings::PasswordMatches(devicePassword, typed))
         ShowSettings();
 }
 
@@ -164,7 +135,7 @@ void Tf_main::ShowSettings()
     Tf_settings *dlg = m_dialogs.f_settings;
     if (r < 0 || !dlg)
         return;
-    dlg->SetMAC(macBytes(m_table->Cell(r, ColMac)));
+    dlg->SetMAC(DottedMacBytes(m_table->Cell(r, ColMac)));
     const QString ip = m_table->Cell(r, ColIp);
     dlg->SetIP(ip);
     dlg->SetGateway(m_table->Cell(r, ColGateway));
@@ -182,30 +153,15 @@ void Tf_main::ShowSettings()
 void Tf_main::SaveSettings(const QString &ip, const QString &tavowAddress)
 {
     Tf_settings *dlg = m_dialogs.f_settings;
-    if (!m_sender || !dlg)
+    if (!dlg)
         return;
-    m_sender->SetTarget(ip, tavowNumber(tavowAddress));
-    if (const QString v = dlg->ChangedIP(); !v.isEmpty())
-        m_sender->AddCommand(QByteArrayLiteral("CETSI") + AddressToBytes(v), 0);
-    if (const QString v = dlg->ChangedGateway(); !v.isEmpty())
-        m_sender->AddCommand(QByteArrayLiteral("CETSG") + AddressToBytes(v), 0);
-    if (const QString v = dlg->ChangedMask(); !v.isEmpty())
-        m_sender->AddCommand(QByteArrayLiteral("CETSN") + AddressToBytes(v), 0);
-    if (const QByteArray mac = dlg->ChangedMAC(); !mac.isEmpty())
-        m_sender->AddCommand(QByteArrayLiteral("CETSM") + mac, 0);
-    if (m_sender->CommandCount() > 0) {
-        m_sender->AddCommand(QByteArrayLiteral("CSYER"), 0);
-        m_sender->Step(QString(), QString());
-    }
+    m_ex->Settings().SaveSettings(
+        ip, tavowAddress, TSettingsChanges{dlg->ChangedIP(), dlg->ChangedGateway(), dlg->ChangedMask(), dlg->ChangedMAC()});
 }
 
 void Tf_main::RestartDevice(const QString &ip, const QString &tavowAddress)
 {
-    if (!m_sender)
-        return;
-    m_sender->SetTarget(ip, tavowNumber(tavowAddress));
-    m_sender->AddCommand(QByteArrayLiteral("CSYRS"), 0);
-    m_sender->Step(QString(), QString());
+    m_ex->Settings().RestartDevice(ip, tavowAddress);
 }
 
 void Tf_main::BitBtn1Click()
@@ -230,7 +186,7 @@ void Tf_main::ChangeMAC(int row)
     Tf_setMAC *dlg = m_dialogs.f_setMAC;
     if (!dlg)
         return;
-    dlg->SetMAC(macBytes(m_table->Cell(row, ColMac)));
+    dlg->SetMAC(DottedMacBytes(m_table->Cell(row, ColMac)));
     dlg->exec();
     if (dlg->Answer() != Tf_setMAC::AnswerOk)
         return;

@@ -101,7 +101,7 @@ private:
 
 void Tf_main::buildTable()
 {
-    m_table = new TDeviceTableModel(this);
+    // The model exists since the constructor: the exchanges work on it.
     m_table->SetSubnetTest([this](const QString &ip) { return IsInOwnSubnet(ip); });
     QTableView *v = ngrid_machine_list;
     v->setModel(m_table);

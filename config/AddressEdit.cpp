@@ -40,16 +40,6 @@ bool CheckIP(const QString &fieldText)
     return true;
 }
 
-QByteArray AddressToBytes(const QString &dotted)
-{
-    QByteArray bytes;
-    const QStringList parts = dotted.split(u'.');
-    bytes.reserve(parts.size());
-    for (const QString &part : parts)
-        bytes.append(static_cast<char>(LowByte(DigitsOr(part, 0))));
-    return bytes;
-}
-
 QString AddressToFieldText(const QString &dotted)
 {
     if (dotted.isEmpty())

@@ -2,6 +2,8 @@
 // helpers that translate between its 15-character text and dotted addresses.
 #pragma once
 
+#include "net/TextUtil.h" // AddressToBytes
+
 #include <QByteArray>
 #include <QLineEdit>
 #include <QString>
@@ -15,10 +17,6 @@ inline constexpr QStringView kEmptyAddressField = u"   .   .   .   ";
 // 9-11 and 13-15) reads as a number from 0 to 255 once its spaces are
 // removed. An empty or unreadable group counts as 256, so it fails.
 bool CheckIP(const QString &fieldText);
-
-// One byte per dotted part: the part read as a decimal number (0 when it is
-// not one), low 8 bits. "192.168.1.50" gives C0 A8 01 32.
-QByteArray AddressToBytes(const QString &dotted);
 
 // The 15-character field text showing a dotted address: each number
 // left-aligned in its group and padded with spaces ("10.1.2.3" gives

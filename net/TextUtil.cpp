@@ -24,4 +24,14 @@ QStringList SplitText(const QString &text, QChar sep)
     return list;
 }
 
+QByteArray AddressToBytes(const QString &dotted)
+{
+    QByteArray bytes;
+    const QStringList parts = dotted.split(u'.');
+    bytes.reserve(parts.size());
+    for (const QString &part : parts)
+        bytes.append(static_cast<char>(LowByte(DigitsOr(part, 0))));
+    return bytes;
+}
+
 } // namespace ardel

@@ -17,4 +17,8 @@ namespace ardel {
 void SplitText(const QString &text, QChar sep, QStringList &list);
 QStringList SplitText(const QString &text, QChar sep);
 
+// One byte per dotted part: the part read as a decimal number (0 when it is
+// not one), low 8 bits. "192.168.1.50" gives C0 A8 01 32.
+QByteArray AddressToBytes(const QString &dotted);
+
 } // namespace ardel

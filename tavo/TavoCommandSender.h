@@ -51,6 +51,8 @@ public:
 
     int CurrentTag() const;
     bool Finished() const { return m_index >= m_commands.size(); }
+    // The list was given up after too many sends without the answer.
+    bool GaveUp() const { return m_index > m_commands.size(); }
     int CommandCount() const { return int(m_commands.size()); }
     int ErrorCount() const { return m_errorCount; }
     QString TargetIP() const { return m_targetIP; }

@@ -33,4 +33,15 @@ quint32 TavowAddressNumber(const QString &text)
     return DecimalOr<quint32>(text, 1);
 }
 
+QString BytesToDecimalText(const QByteArray &bytes)
+{
+    QString out;
+    out.reserve(bytes.size() * 4);
+    for (const char c : bytes) {
+        out += QString::number(static_cast<quint8>(c));
+        out += QLatin1Char(' ');
+    }
+    return out;
+}
+
 } // namespace ardel

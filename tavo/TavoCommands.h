@@ -20,4 +20,7 @@ QByteArray BuildReadCommand(int start, int count);
 // that is not a decimal number from 0 to 0xFFFFFFFF gives 1.
 quint32 TavowAddressNumber(const QString &text);
 
+// Each byte in decimal followed by a space ("65 0 255 "), as packets are logged.
+QString BytesToDecimalText(const QByteArray &bytes);
+
 } // namespace ardel

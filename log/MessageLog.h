@@ -1,0 +1,33 @@
+// The program's message lines: every step of every flow is one line stamped
+// with the time of day, written to the log file with the program's settings
+// (the window also shows it in its message pane).
+#pragma once
+
+#include <QString>
+
+namespace ardel {
+
+class TNaploComponent;
+
+// The local time of day as "HH:mm:ss" and its milliseconds.
+struct TClockStamp {
+    QString hms;
+    int ms = 0;
+};
+
+// A burst of replies brings thousands of lines a second: converting to local
+// time (the C library looks at the zone file each time) is done once a
+// second only.
+TClockStamp CurrentClockStamp();
+
+// "HH:mm:ss:zzz: " as the message pane shows it.
+QString PaneStamp(const TClockStamp &stamp);
+
+// The log file's settings of the program: printable text, time stamps,
+// everything logged, cut back at 10,000,000 bytes; file is the log's name.
+void ApplyProgramLogSettings(TNaploComponent &log, const QString &file);
+
+// One message line into the log: "HH:mm:ss: text".
+void WriteMessageLine(TNaploComponent &log, const TClockStamp &stamp, const QString &text);
+
+} // namespace ardel
