@@ -16,6 +16,7 @@
 // startup: wall clock from exec to the first "X" on the wire, beside a bare Qt
 //   Widgets window's first expose (bench_bare_window).
 #include "app/ArdelWindows.h"
+#include "app/MainWindowProbe.h"
 #include "net/TextUtil.h"
 #include "tavo/TAVOProtocol.h"
 #include "tavo/TavoWire.h"
@@ -61,6 +62,18 @@ using namespace ardel;
 
 namespace {
 
+// The window's state beyond its widgets, read-only.
+ardel::TMainWindowProbe Probe(const ardel::Tf_main *m)
+{
+    return ardel::TMainWindowProbe(*m);
+}
+
+// A control of the window by its object name.
+template <class T> T *Control(const QObject *root, const char *name)
+{
+    return root->findChild<T *>(QLatin1String(name));
+}
+
 // ---------------------------------------------------------------- helpers
 
 struct Args {
@@ -73,6 +86,7 @@ struct Args {
     bool extras = false;
     QString ardel;
     QString bare;
+    QString cli;
 };
 
 Args ParseArgs(const QStringList &a)
@@ -87,6 +101,10 @@ Args ParseArgs(const QStringList &a)
             continue;
         }
         ++i;
+        if (k == QLatin1String("--cli")) {
+            r.cli = v;
+            continue;
+        }
         if (k == QLatin1String("--devices"))
             r.devices = v.toInt();
         else if (k == QLatin1String("--spread"))
@@ -199,7 +217,7 @@ std::optional<qint64> RunUntilIdle(Tf_main *m, const QElapsedTimer &clock, int t
     std::optional<qint64> idleAt;
     QEventLoop loop;
     const auto c = QObject::connect(m, &Tf_main::idle, &loop, [&] {
-        if (!m->UdpTimer->isActive() && !m->IsBusy()) {
+        if (m->IsIdle()) {
             idleAt = clock.nsecsElapsed();
             loop.quit();
         }
@@ -337,7 +355,7 @@ RefreshFigures MeasureRefresh(Tf_main *m, testlan::Devsim &sim, pid_t pid, Stall
 {
     RefreshFigures f;
     const SimStats before = QueryStats(sim, pid);
-    const quint64 handledBefore = m->PlainDatagramsHandled;
+    const quint64 handledBefore = Probe(m).PlainDatagramsHandled();
     QElapsedTimer clock;
     watch.Reset();
     clock.start();
@@ -349,10 +367,10 @@ RefreshFigures MeasureRefresh(Tf_main *m, testlan::Devsim &sim, pid_t pid, Stall
     // Late datagrams, if any, are counted too.
     RunFor(200);
     const SimStats after = QueryStats(sim, pid);
-    f.rows = m->Table()->RowCount();
+    f.rows = Probe(m).Table().RowCount();
     f.sent = after.sent - before.sent;
     f.pending = after.pending;
-    f.handled = qint64(m->PlainDatagramsHandled - handledBefore);
+    f.handled = qint64(Probe(m).PlainDatagramsHandled() - handledBefore);
     f.peakRssMb = PeakRssMb();
     f.rssMb = CurrentRssMb();
     f.memoLines = MemoLines(m);
@@ -413,8 +431,8 @@ int RunDiscovery(const Args &a)
     auto windows = std::make_unique<TArdelWindows>();
     Tf_main *m = windows->f_main.get();
     const QString exportPath = QDir::current().absoluteFilePath(QStringLiteral("export.csv"));
-    m->AskExportFileName = [exportPath] { return exportPath; };
-    m->OpenUrl = [](const QString &) { return false; };
+    m->SetExportFileNameSource([exportPath] { return exportPath; });
+    m->SetUrlOpener([](const QString &) { return false; });
 
     const int timeout = int(floorMs * 6) + 20000;
     std::vector<double> clickWalls;
@@ -422,7 +440,7 @@ int RunDiscovery(const Args &a)
     std::vector<RefreshFigures> all;
     for (int k = 0; k <= a.refreshes; ++k) {
         const RefreshFigures f = MeasureRefresh(
-            m, sim, pid, watch, [&] { k == 0 ? m->show() : m->bbtn_refresh->click(); }, timeout);
+            m, sim, pid, watch, [&] { k == 0 ? m->show() : Control<QPushButton>(m, "bbtn_refresh")->click(); }, timeout);
         RunFor(60); // the journal is flushed every 40 ms
         const auto cmds = PlainCommands(sim);
         const QString label = k == 0 ? QStringLiteral("show") : QStringLiteral("click %1").arg(k);
@@ -448,8 +466,8 @@ int RunDiscovery(const Args &a)
                 static_cast<long long>(lost), worstStall, PeakRssMb());
 
     if (a.extras) {
-        std::printf("-- table operations on %d rows (load %s)\n", m->Table()->RowCount(), qPrintable(LoadAverage()));
-        QTableView *view = m->ngrid_machine_list;
+        std::printf("-- table operations on %d rows (load %s)\n", Probe(m).Table().RowCount(), qPrintable(LoadAverage()));
+        QTableView *view = Control<QTableView>(m, "ngrid_machine_list");
         const struct {
             int column;
             const char *name;
@@ -466,8 +484,8 @@ int RunDiscovery(const Args &a)
             QCoreApplication::processEvents(); // the view's relayout and repaint
             const double ms = double(t.nsecsElapsed()) / 1e6;
             std::printf("sort by header click %-16s %7.1f ms (order %s, first row %s)\n", s.name, ms,
-                        m->Table()->SortOrder() == Qt::AscendingOrder ? "asc" : "desc",
-                        qPrintable(m->Table()->Cell(0, s.column)));
+                        Probe(m).Table().SortOrder() == Qt::AscendingOrder ? "asc" : "desc",
+                        qPrintable(Probe(m).Table().Cell(0, s.column)));
         }
         // Back to ascending IP order, as at start.
         view->sortByColumn(ColIp, Qt::AscendingOrder);
@@ -475,7 +493,7 @@ int RunDiscovery(const Args &a)
         {
             QElapsedTimer t;
             t.start();
-            m->bbtn_export->click();
+            Control<QPushButton>(m, "bbtn_export")->click();
             const double ms = double(t.nsecsElapsed()) / 1e6;
             QFile f(exportPath);
             qint64 lines = 0;
@@ -554,7 +572,7 @@ int RunTavo(const Args &a)
         std::printf("first discovery did not end\n");
         return 1;
     }
-    std::printf("discovery before the pass: %d rows\n", m->Table()->RowCount());
+    std::printf("discovery before the pass: %d rows\n", Probe(m).Table().RowCount());
 
     const std::vector<double> rt = ProbeRoundTrips(a.devices, a.probes);
     const double rtMed = Median(rt);
@@ -564,11 +582,11 @@ int RunTavo(const Args &a)
     RunFor(100); // the probes' journal lines are flushed every 40 ms
     const qsizetype journalBefore = sim.journal().size();
     const SimStats before = QueryStats(sim, pid);
-    const quint64 tavoBefore = m->TavoDatagramsHandled;
+    const quint64 tavoBefore = Probe(m).TavoDatagramsHandled();
     QElapsedTimer clock;
     watch.Reset();
     clock.start();
-    m->bbtn_tavorefresh->click();
+    Control<QPushButton>(m, "bbtn_tavorefresh")->click();
     const std::optional<qint64> idleAt = RunUntilIdle(m, clock, 600000);
     const double stall = watch.MaxMs();
     const double wallMs = idleAt ? double(*idleAt) / 1e6 : double(clock.nsecsElapsed()) / 1e6;
@@ -603,7 +621,7 @@ int RunTavo(const Args &a)
         resent += std::max(0, int(times.size()) - 3);
 
     int complete = 0;
-    TDeviceTableModel *t = m->Table();
+    const TDeviceTableModel *t = &Probe(m).Table();
     for (int r = 0; r < t->RowCount(); ++r)
         if (!t->Cell(r, ColDeviceName).isEmpty() && !t->Cell(r, ColOwner).isEmpty()
             && t->Cell(r, ColVersion).startsWith(QLatin1String("P:")))
@@ -625,8 +643,9 @@ int RunTavo(const Args &a)
                 wallMs, t->RowCount(), complete, int(perDevice.size()), fromFirst, resent, requests, giveUps);
     std::printf("pass: emulator replies sent %lld, TAVO datagrams handled %lld (lost %lld), emulator pending %lld; "
                 "requests spanned %.0f ms of emulator time; max stall %.1f ms; peak RSS %.1f MB\n",
-                static_cast<long long>(after.sent - before.sent), static_cast<long long>(m->TavoDatagramsHandled - tavoBefore),
-                static_cast<long long>((after.sent - before.sent) - qint64(m->TavoDatagramsHandled - tavoBefore)),
+                static_cast<long long>(after.sent - before.sent),
+                static_cast<long long>(Probe(m).TavoDatagramsHandled() - tavoBefore),
+                static_cast<long long>((after.sent - before.sent) - qint64(Probe(m).TavoDatagramsHandled() - tavoBefore)),
                 static_cast<long long>(after.pending), passEnd - passStart, stall, PeakRssMb());
     const double rtMean = seq.size() > 1 ? (passEnd - passStart) / double(seq.size() - 1) : 0;
     std::printf("round trip inside the pass (request to the next request, emulator clock): mean %.3f ms over %zu requests; "
@@ -638,6 +657,47 @@ int RunTavo(const Args &a)
                 floorInner, wallMs / floorInner);
     std::fflush(stdout);
     windows.reset();
+    sim.stop();
+    return 0;
+}
+
+// ---------------------------------------------------------------- command-line scan
+
+// ardel-cli scan against the emulated devices: process start to exit, and the
+// client's peak RSS (its own, from the kernel's accounting of reaped children).
+int RunCliScan(const Args &a)
+{
+    testlan::Devsim sim;
+    if (!StartSim(sim, a.devices, a.spread, 0))
+        return 1;
+    const double floorMs = 4.0 * (500 + a.spread);
+    std::printf("== ardel-cli scan: %d devices, answer spread %d ms, floor 4 x (500 + %d) = %.0f ms, goal wall <= 1.05 x floor, "
+                "peak RSS <= 60 MB; load %s\n",
+                a.devices, a.spread, a.spread, floorMs, qPrintable(LoadAverage()));
+    std::vector<double> walls;
+    for (int run = 0; run < a.refreshes; ++run) {
+        QProcess p;
+        QElapsedTimer clock;
+        clock.start();
+        p.start(a.cli, {QStringLiteral("scan"), QStringLiteral("--no-log"), QStringLiteral("--format"), QStringLiteral("csv")});
+        if (!p.waitForFinished(120000)) {
+            std::printf("ardel-cli did not end\n");
+            return 1;
+        }
+        const double wallMs = clock.nsecsElapsed() / 1e6;
+        const int rows = int(p.readAllStandardOutput().count('\n')) - 1;
+        struct rusage ru {};
+        getrusage(RUSAGE_CHILDREN, &ru);
+        const double rssMb = ru.ru_maxrss / 1024.0;
+        walls.push_back(wallMs);
+        std::printf("run %d  wall %8.1f ms  ratio %.3f  rows %d/%d  exit %d  peak RSS (largest reaped child) %.1f MB  [%s]\n",
+                    run + 1, wallMs, wallMs / floorMs, rows, a.devices, p.exitCode(), rssMb,
+                    wallMs <= 1.05 * floorMs && rssMb <= 60 && rows == a.devices ? "goal met" : "GOAL MISSED");
+    }
+    std::sort(walls.begin(), walls.end());
+    std::printf("SUMMARY cli scan %d/%d ms: median %.1f ms (%.3f x floor), worst %.1f ms (%.3f x floor)\n", a.devices, a.spread,
+                walls[walls.size() / 2], walls[walls.size() / 2] / floorMs, walls.back(), walls.back() / floorMs);
+    std::fflush(stdout);
     sim.stop();
     return 0;
 }
@@ -816,6 +876,8 @@ int main(int argc, char **argv)
         return RunDiscovery(a);
     if (a.mode == QLatin1String("tavo"))
         return RunTavo(a);
-    std::fprintf(stderr, "usage: bench_refresh discovery|tavo|startup [options] (see the file's head)\n");
+    if (a.mode == QLatin1String("cli"))
+        return RunCliScan(a);
+    std::fprintf(stderr, "usage: bench_refresh discovery|tavo|cli|startup [options] (see the file's head)\n");
     return 2;
 }

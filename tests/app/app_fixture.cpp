@@ -2,6 +2,11 @@
 
 #include "tests/common/TestLan.h"
 
+#include "net/Cp1250.h"
+#include "net/DecimalText.h"
+#include "tavo/TAVOProtocol.h"
+#include "tavo/TavoWire.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -28,7 +33,7 @@ void AppTest::create()
 
 bool AppTest::waitIdle(int timeoutMs)
 {
-    return testlan::pumpUntil([this] { return !main()->IsBusy() && !main()->UdpTimer->isActive(); }, timeoutMs);
+    return testlan::pumpUntil([this] { return main()->IsIdle(); }, timeoutMs);
 }
 
 void AppTest::showAndWaitIdle(int timeoutMs)
@@ -51,6 +56,49 @@ QStringList AppTest::memoTexts() const
     for (const QString &line : main()->MemoLines())
         out.append(line.mid(14)); // "HH:NN:SS:ZZZ: "
     return out;
+}
+
+QByteArray DiscoveryReplyOf(const ardel::DeviceRow &row)
+{
+    using namespace ardel;
+    return ToCp1250(QStringLiteral("A") + row.value(RowMac) + QLatin1Char('/') + row.value(RowPort) + QLatin1Char('/')
+                    + row.value(RowStatus) + QLatin1Char('/') + row.value(RowHidden) + QLatin1Char('/') + row.value(RowOwner)
+                    + QLatin1Char('/') + row.value(RowName));
+}
+
+QByteArray AeteiPacketOf(const ardel::DeviceRow &row)
+{
+    using namespace ardel;
+    const auto dotted = [](const QString &text, qsizetype n) {
+        QByteArray out(n, '\0');
+        const QStringList parts = text.split(QLatin1Char('.'));
+        for (qsizetype i = 0; i < n && i < parts.size(); ++i)
+            out[i] = char(DigitsOr(parts.at(i), 0));
+        return out;
+    };
+    QByteArray data = QByteArrayLiteral("AETEI") + dotted(row.value(RowMac), 6) + dotted(row.value(RowIp), 4)
+                      + dotted(row.value(RowGateway), 4) + dotted(row.value(RowMask), 4);
+    data.append(char(0)); // not connected
+    TTAVOProtocol codec;
+    wire::SetProgramStartValues(codec);
+    codec.Felado = DigitsOr(row.value(RowTavow), 0);
+    codec.Cimzett = wire::kOwnAddress;
+    QByteArray packet;
+    codec.Encode(data, packet);
+    return packet;
+}
+
+void FeedDevices(ardel::Tf_main *m, const QList<ardel::DeviceRow> &rows)
+{
+    using namespace ardel;
+    m->SendCommand(QStringLiteral("X"), QStringLiteral("255.255.255.255"));
+    for (const DeviceRow &row : rows) {
+        if (row.value(RowTavow).isEmpty())
+            m->IdUDPServer1UDPRead(DiscoveryReplyOf(row), row.value(RowIp), wire::kPlainPort);
+        else
+            m->IdUDPServer1UDPRead(AeteiPacketOf(row), row.value(RowIp), wire::kTavoPort);
+    }
+    m->UdpTimerTimer();
 }
 
 void OnNextModal(std::function<void(QWidget *)> fn, int timeoutMs)

@@ -38,14 +38,6 @@ DeviceRow Row(const char *ip, const char *mac, const char *tavow = "")
             QStringLiteral("10.77.0.254"), QStringLiteral("255.255.0.0")};
 }
 
-QByteArray DecimalTextToBytes(const QString &text)
-{
-    QByteArray out;
-    for (const QString &n : text.split(u' ', Qt::SkipEmptyParts))
-        out.append(static_cast<char>(n.toInt()));
-    return out;
-}
-
 } // namespace
 
 class ConfigUnit : public AppTest {
@@ -103,7 +95,7 @@ TEST_F(ConfigUnit, FramerHandlesWholeFramesOnlyAndKeepsAnOpenFrameForTheNextChun
         SCOPED_TRACE(c.name);
         // An end byte closes whatever frame the previous case left open.
         m->TAVOSocket1ReadChunk(QByteArray("\xFC"));
-        ASSERT_FALSE(m->TavoFramer().InFrame());
+        ASSERT_FALSE(Probe(m).TavoFramer().InFrame());
         for (const Chunk &ch : c.chunks) {
             const int at = mark();
             m->TAVOSocket1ReadChunk(ch.bytes);
@@ -113,8 +105,8 @@ TEST_F(ConfigUnit, FramerHandlesWholeFramesOnlyAndKeepsAnOpenFrameForTheNextChun
             ASSERT_FALSE(lines.isEmpty());
             EXPECT_TRUE(lines.last().startsWith(QStringLiteral("TAVO be: "))) << lines.last().toStdString();
         }
-        EXPECT_EQ(m->TavoFramer().InFrame(), c.inFrameAfter);
-        EXPECT_EQ(m->TavoFramer().Partial(), c.frameAfter);
+        EXPECT_EQ(Probe(m).TavoFramer().InFrame(), c.inFrameAfter);
+        EXPECT_EQ(Probe(m).TavoFramer().Partial(), c.frameAfter);
     }
 }
 
@@ -125,11 +117,11 @@ TEST_F(ConfigUnit, FramerDropsAStreamWithoutEndByteAtTheLongestPacketAndRecovers
     m->TAVOSocket1ReadChunk("\xFB");
     for (int i = 0; i < 40; ++i) {
         m->TAVOSocket1ReadChunk(QByteArray(100, 'A'));
-        ASSERT_LE(m->TavoFramer().Partial().size(), TTAVOProtocol::kMaxPacket) << "chunk " << i;
+        ASSERT_LE(Probe(m).TavoFramer().Partial().size(), TTAVOProtocol::kMaxPacket) << "chunk " << i;
     }
     // A second endless frame after the first was dropped.
     m->TAVOSocket1ReadChunk("\xFB" + QByteArray(3000, 'B'));
-    EXPECT_LE(m->TavoFramer().Partial().size(), TTAVOProtocol::kMaxPacket);
+    EXPECT_LE(Probe(m).TavoFramer().Partial().size(), TTAVOProtocol::kMaxPacket);
     EXPECT_TRUE(dataLinesSince(at).isEmpty());
     m->TAVOSocket1ReadChunk(FrameOf("AFRAME1"));
     EXPECT_EQ(dataLinesSince(at), QStringList{QStringLiteral("TAVO data: AFRAME1")});
@@ -165,14 +157,14 @@ TEST_F(ConfigUnit, HandleTavoFrameReportsTheEepromWriteResult)
     Tf_main *m = main();
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        m->EepromWriteOk = false;
+        m->TAVOSocket1Connect(); // a new write starts unconfirmed (the socket is closed: nothing goes out)
         const int at = mark();
         m->HandleTavoFrame(c.frame);
         const QStringList lines = since(at);
         ASSERT_EQ(lines.size(), c.lines.size() + 1);
         EXPECT_TRUE(lines[0].startsWith(QStringLiteral("TAVO data: ")));
         EXPECT_EQ(lines.mid(1), c.lines);
-        EXPECT_EQ(m->EepromWriteOk, c.ok);
+        EXPECT_EQ(Probe(m).EepromWriteOk(), c.ok);
     }
     // The six data bytes themselves stand in the first line.
     const int at = mark();
@@ -180,50 +172,12 @@ TEST_F(ConfigUnit, HandleTavoFrameReportsTheEepromWriteResult)
     EXPECT_EQ(since(at).value(0), QStringLiteral("TAVO data: ASYWE#1")) << "control bytes show as #n in the pane";
 }
 
-// ---------------------------------------------------------------- connect: the write packet
-
-TEST_F(ConfigUnit, ConnectSendsTheEepromWriteWithTheNextSequenceNumber)
-{
-    Tf_main *m = main();
-    m->TavoRemoteAddress = QStringLiteral("10.77.128.5");
-    windows->f_setMAC->SetMAC(QByteArray("\x00\x1A\x4B\x0C\xC8\xFE", 6));
-    const struct {
-        int before;
-        int after;
-    } cases[] = {{199, 200}, {200, 1}, {255, 0}, {0, 1}};
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.before);
-        m->Codec()->CsomagSorszam = static_cast<std::uint8_t>(c.before);
-        m->Codec()->Cimzett = 7;
-        m->Codec()->Felado = 9;
-        m->EepromWriteOk = true;
-        const int at = mark();
-        m->TAVOSocket1Connect(); // the socket is closed: the write itself goes nowhere
-        EXPECT_EQ(m->Codec()->CsomagSorszam, c.after);
-        EXPECT_FALSE(m->EepromWriteOk);
-        const QStringList lines = since(at);
-        ASSERT_EQ(lines.size(), 4);
-        EXPECT_EQ(lines[0], QStringLiteral("A kapcsolat létrejött!"));
-        EXPECT_EQ(lines[1], QStringLiteral("TAVO parancsküldés: 10.77.128.5"));
-        EXPECT_EQ(lines[2], QStringLiteral("TAVO csomagsorszám: ") + QString::number(c.after));
-        ASSERT_TRUE(lines[3].startsWith(QStringLiteral("TAVO csomag: ")));
-        TTAVOProtocol decoder;
-        QByteArray data;
-        decoder.DecodeTAVOW(DecimalTextToBytes(lines[3].mid(13)), data);
-        EXPECT_EQ(decoder.DecodeError(), 0);
-        EXPECT_EQ(data, QByteArray("CSYWE\xD3\x00\x06\x00\x1A\x4B\x0C\xC8\xFE", 14));
-        EXPECT_EQ(decoder.Cimzett, 255u);
-        EXPECT_EQ(decoder.Felado, 250u);
-        EXPECT_EQ(decoder.CsomagSorszam, c.after);
-    }
-}
-
 // ---------------------------------------------------------------- set-IP command
 
 TEST_F(ConfigUnit, SetIpCommandCarriesTheRowsMacThePasswordAsTypedAndTheNewAddress)
 {
     Tf_main *m = main();
-    m->Table()->MergeDeviceRow(Row("10.77.128.5", "10.20.30.40.50.60"));
+    FeedDevices(m, {Row("10.77.128.5", "10.20.30.40.50.60")});
     m->SelectRow(0);
     ASSERT_EQ(m->SelectedRow(), 0);
 
@@ -235,7 +189,7 @@ TEST_F(ConfigUnit, SetIpCommandCarriesTheRowsMacThePasswordAsTypedAndTheNewAddre
     });
     steps.start();
     int at = mark();
-    m->bbtn_change_ip->click();
+    Control<QPushButton>(m, "bbtn_change_ip")->click();
     EXPECT_TRUE(steps.done()) << steps.failedStep();
     steps.stop();
     EXPECT_EQ(shown, QStringLiteral("10 .77 .128.5  "));
@@ -243,9 +197,9 @@ TEST_F(ConfigUnit, SetIpCommandCarriesTheRowsMacThePasswordAsTypedAndTheNewAddre
     EXPECT_EQ(first.size(), 35);
     EXPECT_EQ(since(at), (QStringList{QStringLiteral("Sor: 0"), QStringLiteral("Setip: 192.168.1.50"),
                                       QStringLiteral("Parancs: ") + first}));
-    EXPECT_EQ(m->LastCommand, first);
+    EXPECT_EQ(Probe(m).LastCommand(), first);
     EXPECT_TRUE(m->IsBusy());
-    EXPECT_TRUE(m->UdpTimer->isActive());
+    EXPECT_TRUE(Probe(m).UdpTimerActive());
 
     // The password step sends the same command again with the password between the separators.
     const struct {
@@ -265,7 +219,7 @@ TEST_F(ConfigUnit, SetIpCommandCarriesTheRowsMacThePasswordAsTypedAndTheNewAddre
         at = mark();
         m->AskPassword();
         EXPECT_TRUE(pw.done());
-        EXPECT_EQ(m->LastCommand, QString::fromLatin1(c.command));
+        EXPECT_EQ(Probe(m).LastCommand(), QString::fromLatin1(c.command));
         EXPECT_EQ(since(at),
                   (QStringList{QStringLiteral("Jelszó bekérés"), QStringLiteral("Sor: 0"), QStringLiteral("Setip: 192.168.1.50"),
                                QStringLiteral("Parancs: ") + QString::fromLatin1(c.command)}));
@@ -275,8 +229,8 @@ TEST_F(ConfigUnit, SetIpCommandCarriesTheRowsMacThePasswordAsTypedAndTheNewAddre
 TEST_F(ConfigUnit, CollisionWarningDecidesWhetherTheCommandGoesOut)
 {
     Tf_main *m = main();
-    m->Table()->MergeDeviceRow(Row("10.77.128.5", "10.20.30.40.50.60"));
-    m->Table()->MergeDeviceRow(Row("10.77.128.6", "10.20.30.40.50.61"));
+    FeedDevices(m, {Row("10.77.128.5", "10.20.30.40.50.60")});
+    FeedDevices(m, {Row("10.77.128.6", "10.20.30.40.50.61")});
     const struct {
         const char *name;
         const char *typed; // nullptr: take the shown address as it is
@@ -290,9 +244,8 @@ TEST_F(ConfigUnit, CollisionWarningDecidesWhetherTheCommandGoesOut)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         m->SetBusy(false);
-        m->UdpTimer->stop();
-        m->LastCommand.clear();
-        m->SelectRow(m->Table()->FindDeviceRow(QStringLiteral("10.77.128.5")));
+        m->UdpTimerTimer(); // ends the reply window the previous case opened
+        m->SelectRow(Probe(m).Table().FindDeviceRow(QStringLiteral("10.77.128.5")));
         ModalSteps::SeenBox seen;
         ModalSteps steps;
         steps.then("f_setip", [&](QWidget *d) {
@@ -304,12 +257,13 @@ TEST_F(ConfigUnit, CollisionWarningDecidesWhetherTheCommandGoesOut)
         steps.thenBox(c.button, &seen);
         steps.start();
         const int at = mark();
-        m->bbtn_change_ip->click();
+        const QString commandBefore = Probe(m).LastCommand();
+        Control<QPushButton>(m, "bbtn_change_ip")->click();
         EXPECT_TRUE(steps.done()) << steps.failedStep();
         EXPECT_EQ(seen.title, QStringLiteral("Figyelmeztetés"));
         EXPECT_EQ(seen.text, QStringLiteral("IP cím ütközés van a megadott értékkel! Biztosan folytatja?"));
         EXPECT_EQ(m->IsBusy(), c.sent);
-        EXPECT_EQ(m->LastCommand.isEmpty(), !c.sent);
+        EXPECT_EQ(Probe(m).LastCommand() != commandBefore, c.sent);
         const QStringList lines = since(at);
         EXPECT_EQ(lines.value(0), QStringLiteral("Sor: 0"));
         EXPECT_EQ(lines.size(), c.sent ? 3 : 1);
@@ -319,17 +273,17 @@ TEST_F(ConfigUnit, CollisionWarningDecidesWhetherTheCommandGoesOut)
 TEST_F(ConfigUnit, SetIpStepWithoutSelectedRowEndsTheFlowWithTheButtonsEnabled)
 {
     Tf_main *m = main();
-    m->Table()->MergeDeviceRow(Row("10.77.128.5", "10.20.30.40.50.60"));
+    FeedDevices(m, {Row("10.77.128.5", "10.20.30.40.50.60")});
     m->SelectRow(-1);
     ModalSteps none;
     none.start();
 
     // From the button: only the row index is logged.
     int at = mark();
-    m->bbtn_change_ip->click();
+    Control<QPushButton>(m, "bbtn_change_ip")->click();
     EXPECT_EQ(since(at), QStringList{QStringLiteral("Sor: -1")});
     EXPECT_FALSE(m->IsBusy());
-    EXPECT_TRUE(m->LastCommand.isEmpty());
+    EXPECT_EQ(Probe(m).LastCommand(), QStringLiteral("X")) << "nothing sent after the rows came";
 
     // From the password step, which left the window waiting: the buttons come back.
     m->SetBusy(true);
@@ -337,7 +291,7 @@ TEST_F(ConfigUnit, SetIpStepWithoutSelectedRowEndsTheFlowWithTheButtonsEnabled)
     m->ChangeDeviceIP(QStringLiteral("titok"), QStringLiteral("192.168.1.50"));
     EXPECT_EQ(since(at), QStringList{QStringLiteral("Sor: -1")});
     EXPECT_FALSE(m->IsBusy());
-    EXPECT_TRUE(m->LastCommand.isEmpty());
+    EXPECT_EQ(Probe(m).LastCommand(), QStringLiteral("X")) << "nothing sent after the rows came";
 
     testlan::pumpFor(50);
     EXPECT_TRUE(none.unexpected().isEmpty()) << none.unexpected().join(u',').toStdString();
@@ -346,7 +300,7 @@ TEST_F(ConfigUnit, SetIpStepWithoutSelectedRowEndsTheFlowWithTheButtonsEnabled)
 TEST_F(ConfigUnit, BackInThePasswordDialogSendsNothingAndEnablesTheButtons)
 {
     Tf_main *m = main();
-    m->Table()->MergeDeviceRow(Row("10.77.128.5", "10.20.30.40.50.60"));
+    FeedDevices(m, {Row("10.77.128.5", "10.20.30.40.50.60")});
     m->SelectRow(0);
     m->SetBusy(true);
     ModalSteps steps;
@@ -357,7 +311,7 @@ TEST_F(ConfigUnit, BackInThePasswordDialogSendsNothingAndEnablesTheButtons)
     EXPECT_TRUE(steps.done());
     EXPECT_EQ(since(at), QStringList{QStringLiteral("Jelszó bekérés")});
     EXPECT_FALSE(m->IsBusy());
-    EXPECT_TRUE(m->LastCommand.isEmpty());
+    EXPECT_EQ(Probe(m).LastCommand(), QStringLiteral("X")) << "nothing sent after the rows came";
 }
 
 // ---------------------------------------------------------------- settings: repeated password answers
@@ -367,7 +321,7 @@ TEST_F(ConfigUnit, ARepeatedPasswordAnswerWhileTheDialogsAreOpenOpensNothingMore
     // The sender resends the password read while the user types, so the
     // device's answer can come again while a dialog of this flow is open.
     Tf_main *m = main();
-    m->Table()->MergeDeviceRow(Row("10.77.128.5", "0.26.75.12.200.3", "4000"));
+    FeedDevices(m, {Row("10.77.128.5", "0.26.75.12.200.3", "4000")});
     m->SelectRow(0);
 
     int spinAfter = -1;
@@ -397,7 +351,7 @@ TEST_F(ConfigUnit, ARepeatedPasswordAnswerWhileTheDialogsAreOpenOpensNothingMore
 TEST_F(ConfigUnit, PasswordIsComparedByteForByte)
 {
     Tf_main *m = main();
-    m->Table()->MergeDeviceRow(Row("10.77.128.5", "0.26.75.12.200.3", "4000"));
+    FeedDevices(m, {Row("10.77.128.5", "0.26.75.12.200.3", "4000")});
     m->SelectRow(0);
     const struct {
         const char *typed;
@@ -446,7 +400,7 @@ TEST(AddressToBytes, OneLowByteForEachDottedPart)
 TEST_F(ConfigUnit, MacDialogOpensWithTheRowsMacAndBackSendsNothing)
 {
     Tf_main *m = main();
-    m->Table()->MergeDeviceRow(Row("10.77.128.5", "0.26.75.12.200.3"));
+    FeedDevices(m, {Row("10.77.128.5", "0.26.75.12.200.3")});
     m->SelectRow(0);
     QList<int> shown;
     ModalSteps steps;
@@ -457,23 +411,23 @@ TEST_F(ConfigUnit, MacDialogOpensWithTheRowsMacAndBackSendsNothing)
     });
     steps.start();
     const int at = mark();
-    m->BitBtn1->click();
+    Control<QPushButton>(m, "BitBtn1")->click();
     EXPECT_TRUE(steps.done());
     steps.stop();
     EXPECT_EQ(shown, (QList<int>{0, 26, 75, 12, 200, 3}));
     EXPECT_TRUE(since(at).isEmpty());
-    EXPECT_FALSE(m->TcpTimer1->isActive());
+    EXPECT_FALSE(Probe(m).TcpTimerActive());
     EXPECT_FALSE(m->IsBusy());
 
     // No row selected: neither the button nor the menu item opens anything.
     m->SelectRow(-1);
     ModalSteps none;
     none.start();
-    m->BitBtn1->click();
+    Control<QPushButton>(m, "BitBtn1")->click();
     m->MACcmtllts1Click();
     testlan::pumpFor(50);
     EXPECT_TRUE(none.unexpected().isEmpty());
-    EXPECT_FALSE(m->TcpTimer1->isActive());
+    EXPECT_FALSE(Probe(m).TcpTimerActive());
 }
 
 // ---------------------------------------------------------------- the TCP connection's lifetime
@@ -534,7 +488,7 @@ TEST_P(TcpLifetime, TimerEndsTheConnectionAfterTwoSecondsAndRefreshesOnlyAfterAC
         ASSERT_TRUE(dev.listen());
     }
     windows->f_setMAC->SetMAC(QByteArray("\x02\x00\x0A\x4E\x00\x01", 6));
-    m->TavoRemoteAddress = QStringLiteral("10.78.0.1");
+    m->SetTavoRemoteAddress(QStringLiteral("10.78.0.1"));
     const int at = mark();
     QElapsedTimer clock;
     clock.start();
@@ -556,9 +510,9 @@ TEST_P(TcpLifetime, TimerEndsTheConnectionAfterTwoSecondsAndRefreshesOnlyAfterAC
     }
     // The refresh starts after the window went idle, so it stays busy with its own exchange.
     EXPECT_EQ(m->IsBusy(), c.refresh);
-    EXPECT_EQ(m->LastCommand, c.refresh ? QStringLiteral("X") : QString());
-    EXPECT_EQ(m->UdpTimer->isActive(), c.refresh);
-    EXPECT_EQ(m->TAVOSocket1->state(), QAbstractSocket::UnconnectedState);
+    EXPECT_EQ(Probe(m).LastCommand(), c.refresh ? QStringLiteral("X") : QString());
+    EXPECT_EQ(Probe(m).UdpTimerActive(), c.refresh);
+    EXPECT_EQ(Probe(m).TcpState(), QAbstractSocket::UnconnectedState);
     if (c.reply == FakeDevice::Silent) {
         testlan::pumpUntil([&] { return dev.disconnects > 0; }, 1000);
         EXPECT_EQ(dev.disconnects, 1) << "the timer closes the connection";
@@ -577,7 +531,7 @@ TEST_F(ConfigUnit, ASecondOpeningAbortsTheRunningConnection)
     Tf_main *m = main();
     FakeDevice dev;
     ASSERT_TRUE(dev.listen());
-    m->TavoRemoteAddress = QStringLiteral("10.78.0.1");
+    m->SetTavoRemoteAddress(QStringLiteral("10.78.0.1"));
     const int at = mark();
     m->OpenTavoConnection();
     ASSERT_TRUE(testlan::pumpUntil([&] { return dev.peers.size() == 1 && !dev.received.isEmpty(); }, 2000));

@@ -47,35 +47,35 @@ TEST_F(AppTest, MainWindowLooksAsLaidOut)
     EXPECT_EQ(QColor(img.pixel(3, 3)), kNavy);
     EXPECT_EQ(QColor(img.pixel(863, 200)), kNavy) << "the gap between the table panel and the button column";
     EXPECT_NE(QColor(img.pixel(870, 300)), kNavy) << "inside the button column";
-    EXPECT_EQ(m->Panel1->geometry(), QRect(8, 8, 851, 472));
-    EXPECT_EQ(m->pnl_buttons->geometry(), QRect(868, 8, 145, 472));
-    EXPECT_EQ(m->bbtn_refresh->geometry(), QRect(8, 64, 129, 25));
-    EXPECT_EQ(m->sbtn_mac_hex->geometry(), QRect(8, 160, 129, 22));
-    EXPECT_EQ(m->bbtn_exit->geometry(), QRect(8, 439, 129, 25));
-    EXPECT_EQ(m->Panel2->palette().color(QPalette::Window), QColor(63, 63, 63));
-    EXPECT_EQ(m->Label1->palette().color(QPalette::WindowText), QColor(Qt::black));
-    EXPECT_TRUE(m->lbl_con->font().bold());
-    EXPECT_EQ(m->lbl_con->pos(), QPoint(15, 13));
-    EXPECT_EQ(m->Label1->pos(), QPoint(16, 15));
-    EXPECT_TRUE(QFontInfo(m->ngrid_machine_list->font()).fixedPitch())
-        << QFontInfo(m->ngrid_machine_list->font()).family().toStdString();
+    EXPECT_EQ(Control<QFrame>(m, "Panel1")->geometry(), QRect(8, 8, 851, 472));
+    EXPECT_EQ(Control<QFrame>(m, "pnl_buttons")->geometry(), QRect(868, 8, 145, 472));
+    EXPECT_EQ(Control<QPushButton>(m, "bbtn_refresh")->geometry(), QRect(8, 64, 129, 25));
+    EXPECT_EQ(Control<QPushButton>(m, "sbtn_mac_hex")->geometry(), QRect(8, 160, 129, 22));
+    EXPECT_EQ(Control<QPushButton>(m, "bbtn_exit")->geometry(), QRect(8, 439, 129, 25));
+    EXPECT_EQ(Control<QFrame>(m, "Panel2")->palette().color(QPalette::Window), QColor(63, 63, 63));
+    EXPECT_EQ(Control<QLabel>(m, "Label1")->palette().color(QPalette::WindowText), QColor(Qt::black));
+    EXPECT_TRUE(Control<QLabel>(m, "lbl_con")->font().bold());
+    EXPECT_EQ(Control<QLabel>(m, "lbl_con")->pos(), QPoint(15, 13));
+    EXPECT_EQ(Control<QLabel>(m, "Label1")->pos(), QPoint(16, 15));
+    EXPECT_TRUE(QFontInfo(Control<QTableView>(m, "ngrid_machine_list")->font()).fixedPitch())
+        << QFontInfo(Control<QTableView>(m, "ngrid_machine_list")->font()).family().toStdString();
     const int widths[] = {60, 130, 100, 170, 170, 128, 70, 150, 90, 80, 128, 128};
     m->sbtn_mac_hexClick(); // a hidden column has no width on screen
     for (int c = 0; c < 12; ++c)
-        EXPECT_EQ(m->ngrid_machine_list->columnWidth(c), widths[c]) << c;
+        EXPECT_EQ(Control<QTableView>(m, "ngrid_machine_list")->columnWidth(c), widths[c]) << c;
     m->sbtn_mac_hexClick();
     const int panels[] = {75, 150, 200, 200, 50};
     for (int i = 0; i < 5; ++i)
-        EXPECT_EQ(m->StatusPanels[i]->width(), panels[i]) << i;
+        EXPECT_EQ(Control<QLabel>(m, qPrintable(QStringLiteral("StatusB1_%1").arg(i)))->width(), panels[i]) << i;
 
     // Anchors: the table grows with the window, the button column stays at the right edge.
     showAndWaitIdle();
     m->resize(1220, 608);
     testlan::pumpFor(50);
-    EXPECT_EQ(m->ngrid_machine_list->width(), 833 + 200);
-    EXPECT_EQ(m->pnl_buttons->x(), 868 + 200);
-    EXPECT_EQ(m->bbtn_exit->y(), 439 + 100);
-    EXPECT_EQ(m->mm_info->y(), 280 + 139 + 100);
+    EXPECT_EQ(Control<QTableView>(m, "ngrid_machine_list")->width(), 833 + 200);
+    EXPECT_EQ(Control<QFrame>(m, "pnl_buttons")->x(), 868 + 200);
+    EXPECT_EQ(Control<QPushButton>(m, "bbtn_exit")->y(), 439 + 100);
+    EXPECT_EQ(Control<QPlainTextEdit>(m, "mm_info")->y(), 280 + 139 + 100);
 }
 
 TEST_F(AppTest, DialogsLookAsLaidOut)

@@ -37,7 +37,7 @@ namespace {
 
 QColor indicator(const Tf_main *m)
 {
-    return m->lbl_con->palette().color(QPalette::WindowText);
+    return Control<QLabel>(m, "lbl_con")->palette().color(QPalette::WindowText);
 }
 
 const QColor kLime(0, 255, 0);
@@ -59,31 +59,33 @@ TEST_F(AppTest, CreationReportsTheOwnAddressesAndSettlesTheWindow)
     EXPECT_EQ(m->StatusPanel(2), QStringLiteral("Maszk: 255.255.0.0"));
     EXPECT_EQ(m->StatusPanel(4), QString());
     EXPECT_EQ(m->windowTitle(), QStringLiteral("Ardel - Kelvara Device Detector v1.24"));
-    EXPECT_TRUE(m->Memo1->isHidden());
-    EXPECT_TRUE(m->bbtn_test->isHidden());
-    EXPECT_TRUE(m->bbtn_test2->isHidden());
-    EXPECT_EQ(m->Panel1->height(), 349 + 131 - 8);
-    EXPECT_FALSE(m->ngrid_machine_list->isColumnHidden(ColGateway));
-    EXPECT_FALSE(m->ngrid_machine_list->isColumnHidden(ColMask));
-    EXPECT_TRUE(m->ngrid_machine_list->isColumnHidden(ColMacHex));
-    EXPECT_FALSE(m->UdpTimer->isActive());
-    EXPECT_FALSE(m->TcpTimer1->isActive());
-    EXPECT_FALSE(m->TavoListerTimer->isActive());
-    EXPECT_EQ(m->UdpTimer->interval(), 500);
-    EXPECT_EQ(m->TcpTimer1->interval(), 2000);
-    EXPECT_EQ(m->TavoListerTimer->interval(), 250);
-    EXPECT_EQ(m->Comms(), nullptr) << "endpoints open only when the window is shown";
-    EXPECT_EQ(m->Codec()->Cimzett, 255u);
-    EXPECT_EQ(m->Codec()->CsomagSorszam, 1);
-    EXPECT_EQ(m->Codec()->TAVOMode, TTAVOMode::PMDecodeBothEncodeTAVOW);
-    EXPECT_EQ(m->Log()->LogFile(), QStringLiteral(".\\Ardel.log"));
-    EXPECT_EQ(m->Log()->LogLimit(), 10000000);
+    EXPECT_TRUE(Control<QPlainTextEdit>(m, "Memo1")->isHidden());
+    EXPECT_TRUE(Control<QPushButton>(m, "bbtn_test")->isHidden());
+    EXPECT_TRUE(Control<QPushButton>(m, "bbtn_test2")->isHidden());
+    EXPECT_EQ(Control<QFrame>(m, "Panel1")->height(), 349 + 131 - 8);
+    EXPECT_FALSE(Control<QTableView>(m, "ngrid_machine_list")->isColumnHidden(ColGateway));
+    EXPECT_FALSE(Control<QTableView>(m, "ngrid_machine_list")->isColumnHidden(ColMask));
+    EXPECT_TRUE(Control<QTableView>(m, "ngrid_machine_list")->isColumnHidden(ColMacHex));
+    EXPECT_FALSE(Probe(m).UdpTimerActive());
+    EXPECT_FALSE(Probe(m).TcpTimerActive());
+    EXPECT_FALSE(Probe(m).TavoListerTimerActive());
+    EXPECT_EQ(Probe(m).UdpTimerInterval(), 500);
+    EXPECT_EQ(Probe(m).TcpTimerInterval(), 2000);
+    EXPECT_EQ(Probe(m).TavoListerTimerInterval(), 250);
+    EXPECT_EQ(Probe(m).Comms(), nullptr) << "endpoints open only when the window is shown";
+    EXPECT_EQ(Probe(m).Codec().Cimzett, 255u);
+    EXPECT_EQ(Probe(m).Codec().CsomagSorszam, 1);
+    EXPECT_EQ(Probe(m).Codec().TAVOMode, TTAVOMode::PMDecodeBothEncodeTAVOW);
+    EXPECT_EQ(Probe(m).Log().LogFile(), QStringLiteral(".\\Ardel.log"));
+    EXPECT_EQ(Probe(m).Log().LogLimit(), 10000000);
     const QStringList captions{QStringLiteral("Frissítés"),          QStringLiteral("IP cím csere"),
                                QStringLiteral("Exportálás"),         QStringLiteral("MAC cím hexában"),
                                QStringLiteral("Hálózati beállítás"), QStringLiteral("MAC cím csere"),
                                QStringLiteral("Tavow frissítés"),    QStringLiteral("Kilépés")};
-    const QList<QPushButton *> buttons{m->bbtn_refresh, m->bbtn_change_ip, m->bbtn_export,      m->sbtn_mac_hex,
-                                       m->bbtn_net,     m->BitBtn1,        m->bbtn_tavorefresh, m->bbtn_exit};
+    const QList<QPushButton *> buttons{Control<QPushButton>(m, "bbtn_refresh"),     Control<QPushButton>(m, "bbtn_change_ip"),
+                                       Control<QPushButton>(m, "bbtn_export"),      Control<QPushButton>(m, "sbtn_mac_hex"),
+                                       Control<QPushButton>(m, "bbtn_net"),         Control<QPushButton>(m, "BitBtn1"),
+                                       Control<QPushButton>(m, "bbtn_tavorefresh"), Control<QPushButton>(m, "bbtn_exit")};
     for (int i = 0; i < buttons.size(); ++i)
         EXPECT_EQ(buttons[i]->text(), captions[i]);
 }
@@ -117,7 +119,7 @@ TEST_F(AppTest, EveryMessageIsOneMemoLineAndOneCp1250LogLine)
 TEST_F(AppTest, WhileHiddenTheMessagePaneStillCollectsLines)
 {
     create();
-    ASSERT_TRUE(main()->Memo1->isHidden());
+    ASSERT_TRUE(Control<QPlainTextEdit>(main(), "Memo1")->isHidden());
     const int before = main()->MemoLines().size();
     for (int i = 0; i < 5; ++i)
         main()->WriteMessage(QString::number(i));
@@ -136,26 +138,26 @@ TEST_F(AppTest, FirstShowOpensEndpointsAndRunsARefreshBusyUntilItEnds)
     create();
     Tf_main *m = main();
     m->show();
-    ASSERT_NE(m->Comms(), nullptr);
-    ASSERT_NE(m->Sender(), nullptr);
-    EXPECT_EQ(m->Comms()->OpenServerCount(), 2);
+    ASSERT_NE(Probe(m).Comms(), nullptr);
+    ASSERT_NE(Probe(m).Sender(), nullptr);
+    EXPECT_EQ(Probe(m).Comms()->OpenServerCount(), 2);
     EXPECT_EQ(m->StatusPanel(3), QStringLiteral("Hálózati csatlakozások: 2"));
     EXPECT_TRUE(m->IsBusy());
     EXPECT_EQ(indicator(m), kLime);
-    EXPECT_EQ(m->LastCommand, QStringLiteral("X"));
+    EXPECT_EQ(Probe(m).LastCommand(), QStringLiteral("X"));
     ASSERT_TRUE(waitIdle(5000));
     EXPECT_EQ(indicator(m), kGreen);
-    EXPECT_EQ(m->LastCommand, QStringLiteral("V"));
+    EXPECT_EQ(Probe(m).LastCommand(), QStringLiteral("V"));
     EXPECT_EQ(m->StatusPanel(0), QStringLiteral("Elem: 0"));
     EXPECT_TRUE(memoTexts().contains(QStringLiteral("Verzió lekérés")));
 
     // A second showing only starts another refresh.
-    TUDPComms *comms = m->Comms();
-    TTavoCommandSender *sender = m->Sender();
+    const TUDPComms *comms = Probe(m).Comms();
+    const TTavoCommandSender *sender = Probe(m).Sender();
     m->hide();
     m->show();
-    EXPECT_EQ(m->Comms(), comms);
-    EXPECT_EQ(m->Sender(), sender);
+    EXPECT_EQ(Probe(m).Comms(), comms);
+    EXPECT_EQ(Probe(m).Sender(), sender);
     EXPECT_TRUE(m->IsBusy());
     EXPECT_TRUE(waitIdle(5000));
 }
@@ -170,42 +172,42 @@ TEST_F(AppTest, PlainRepliesFollowTheLastCommand)
         const char *peer;
         QByteArray text;
         int rows;
-        Tf_main::StepFn pending;
+        const char *pending; // the next step's name, "" for none
     };
     // Each row runs on the state the rows before it left.
     const Step steps[] = {
-        {"V", "10.77.128.1", reply, 0, nullptr},                     // discovery reply during "V": ignored
-        {"X", "10.77.128.1", reply, 1, nullptr},                     // merged
-        {"X", "10.77.128.1", "AV 1.0", 1, nullptr},                  // version reply during "X": ignored
-        {"V", "10.77.128.99", "AV 9.9", 1, &Tf_main::SendDiscovery}, // unknown address still asks for another pass
-        {"V", "10.77.128.1", "AV 2.0", 1, &Tf_main::SendDiscovery},
-        {"X", "10.77.128.2", "A1.2.3.4.5/1001/N**IC/x/o/n", 1, &Tf_main::SendDiscovery}, // five MAC pieces: rejected
-        {"X", "10.77.128.2", "", 1, &Tf_main::SendDiscovery},                            // empty datagram
+        {"V", "10.77.128.1", reply, 0, ""},                  // discovery reply during "V": ignored
+        {"X", "10.77.128.1", reply, 1, ""},                  // merged
+        {"X", "10.77.128.1", "AV 1.0", 1, ""},               // version reply during "X": ignored
+        {"V", "10.77.128.99", "AV 9.9", 1, "SendDiscovery"}, // unknown address still asks for another pass
+        {"V", "10.77.128.1", "AV 2.0", 1, "SendDiscovery"},
+        {"X", "10.77.128.2", "A1.2.3.4.5/1001/N**IC/x/o/n", 1, "SendDiscovery"}, // five MAC pieces: rejected
+        {"X", "10.77.128.2", "", 1, "SendDiscovery"},                            // empty datagram
     };
     for (const Step &s : steps) {
         SCOPED_TRACE(s.text.toStdString());
-        m->LastCommand = QString::fromLatin1(s.lastCommand);
+        m->SendCommand(QString::fromLatin1(s.lastCommand), QStringLiteral("255.255.255.255"));
         m->HandlePlainReply(QString::fromLatin1(s.peer), s.text);
-        EXPECT_EQ(m->Table()->RowCount(), s.rows);
-        EXPECT_EQ(m->PendingStep, s.pending);
+        EXPECT_EQ(Probe(m).Table().RowCount(), s.rows);
+        EXPECT_EQ(Probe(m).PendingStepName(), QString::fromLatin1(s.pending));
     }
-    EXPECT_EQ(m->Table()->Cell(0, ColVersion), QStringLiteral("AV 2.0"));
-    EXPECT_EQ(m->Table()->Cell(0, ColIp), QStringLiteral("10.77.128.1"));
-    EXPECT_EQ(m->Table()->Cell(0, ColOwner), QStringLiteral("Owner"));
-    EXPECT_TRUE(m->VersionPassDone);
+    EXPECT_EQ(Probe(m).Table().Cell(0, ColVersion), QStringLiteral("AV 2.0"));
+    EXPECT_EQ(Probe(m).Table().Cell(0, ColIp), QStringLiteral("10.77.128.1"));
+    EXPECT_EQ(Probe(m).Table().Cell(0, ColOwner), QStringLiteral("Owner"));
+    EXPECT_TRUE(Probe(m).VersionPassDone());
 }
 
 TEST_F(AppTest, SetIpRepliesChooseTheFollowUpAndTheLastOneDecides)
 {
     create();
     Tf_main *m = main();
-    m->LastCommand = QStringLiteral("A10.20.30.40.50.60//10.77.128.9|2a");
+    m->SendCommand(QStringLiteral("A10.20.30.40.50.60//10.77.128.9|2a"), QStringLiteral("255.255.255.255"));
     m->HandlePlainReply(QStringLiteral("10.77.128.1"), "D");
-    EXPECT_EQ(m->PendingStep, &Tf_main::AskPassword);
+    EXPECT_EQ(Probe(m).PendingStepName(), QStringLiteral("AskPassword"));
     m->HandlePlainReply(QStringLiteral("10.77.128.2"), "A");
-    EXPECT_EQ(m->PendingStep, &Tf_main::StartRefresh);
+    EXPECT_EQ(Probe(m).PendingStepName(), QStringLiteral("StartRefresh"));
     m->HandlePlainReply(QStringLiteral("10.77.128.2"), "Q");
-    EXPECT_EQ(m->PendingStep, &Tf_main::StartRefresh);
+    EXPECT_EQ(Probe(m).PendingStepName(), QStringLiteral("StartRefresh"));
 }
 
 TEST_F(AppTest, NetworkDialogPaths)
@@ -234,7 +236,7 @@ TEST_F(AppTest, NetworkDialogPaths)
         QTest::mouseClick(dlg->bbtn_back, Qt::LeftButton);
     });
     m->bbtn_netClick();
-    EXPECT_EQ(m->Comms()->OpenServerCount(), 2);
+    EXPECT_EQ(Probe(m).Comms()->OpenServerCount(), 2);
     EXPECT_EQ(m->StatusPanel(3), QStringLiteral("Hálózati csatlakozások: 2"));
 
     // The next visit starts from the open endpoints; "Rendben" with all cleared closes everything.
@@ -249,7 +251,7 @@ TEST_F(AppTest, NetworkDialogPaths)
     });
     m->bbtn_netClick();
     EXPECT_EQ(checkedOnOpen, 2);
-    EXPECT_EQ(m->Comms()->ServerCount(), 0);
+    EXPECT_EQ(Probe(m).Comms()->ServerCount(), 0);
     EXPECT_EQ(m->StatusPanel(3), QStringLiteral("Hálózati csatlakozások: 0"));
 
     // Enter acts as "Rendben".
@@ -259,13 +261,13 @@ TEST_F(AppTest, NetworkDialogPaths)
     });
     m->bbtn_netClick();
     EXPECT_EQ(dlg->Answer(), 1);
-    EXPECT_EQ(m->Comms()->OpenServerCount(), 1);
+    EXPECT_EQ(Probe(m).Comms()->OpenServerCount(), 1);
     EXPECT_EQ(m->StatusPanel(3), QStringLiteral("Hálózati csatlakozások: 1"));
 
     // "Rendben" without any change reopens the same endpoints.
     OnNextModal([&](QWidget *) { QTest::mouseClick(dlg->bbtn_set, Qt::LeftButton); });
     m->bbtn_netClick();
-    EXPECT_EQ(m->Comms()->OpenServerCount(), 1);
+    EXPECT_EQ(Probe(m).Comms()->OpenServerCount(), 1);
     EXPECT_EQ(m->StatusPanel(3), QStringLiteral("Hálózati csatlakozások: 1"));
 }
 
@@ -273,20 +275,19 @@ TEST_F(AppTest, RightClickChoosesThePopupByTheSelectedRow)
 {
     create();
     Tf_main *m = main();
-    m->Table()->MergeDeviceRow({QStringLiteral("1.2.3.4.5.6"), QStringLiteral("1001"), QStringLiteral("N**M*"), QString(),
-                                QString(), QString(), QStringLiteral("10.77.128.1"), QString(), QString(), QString()});
-    m->Table()->MergeDeviceRow({QStringLiteral("1.2.3.4.5.7"), QStringLiteral("1001"), QStringLiteral("N**M*"), QString(),
-                                QString(), QString(), QStringLiteral("10.77.128.2"), QStringLiteral("1000"), QString(),
-                                QString()});
+    FeedDevices(m, {{QStringLiteral("1.2.3.4.5.6"), QStringLiteral("1001"), QStringLiteral("N**M*"), QString(), QString(),
+                     QString(), QStringLiteral("10.77.128.1"), QString(), QString(), QString()}});
+    FeedDevices(m, {{QStringLiteral("1.2.3.4.5.7"), QStringLiteral("1001"), QStringLiteral("N**M*"), QString(), QString(),
+                     QString(), QStringLiteral("10.77.128.2"), QStringLiteral("1000"), QString(), QString()}});
     m->SelectRow(-1);
     EXPECT_EQ(m->PopupForSelectedRow(), nullptr);
     m->SelectRow(0);
-    EXPECT_EQ(m->PopupForSelectedRow(), m->PopupMenu1);
+    EXPECT_EQ(m->PopupForSelectedRow(), Control<QMenu>(m, "PopupMenu1"));
     m->SelectRow(1);
-    EXPECT_EQ(m->PopupForSelectedRow(), m->PopupMenuTavo);
+    EXPECT_EQ(m->PopupForSelectedRow(), Control<QMenu>(m, "PopupMenuTavo"));
     const QStringList items1{QStringLiteral("MAC cím átállítás"), QString(), QStringLiteral("Eszköz weboldal megnyitás")};
     QStringList got;
-    for (QAction *a : m->PopupMenu1->actions())
+    for (QAction *a : Control<QMenu>(m, "PopupMenu1")->actions())
         got.append(a->text());
     EXPECT_EQ(got, items1);
 }
@@ -297,11 +298,10 @@ TEST_F(AppTest, GridMouseRightClickDoubleClickAndRowSizing)
     Tf_main *m = main();
     auto *v = m->findChild<QTableView *>(QStringLiteral("ngrid_machine_list"));
     ASSERT_NE(v, nullptr);
-    m->Table()->MergeDeviceRow({QStringLiteral("1.2.3.4.5.6"), QStringLiteral("1001"), QStringLiteral("N**M*"), QString(),
-                                QString(), QString(), QStringLiteral("10.77.128.1"), QString(), QString(), QString()});
-    m->Table()->MergeDeviceRow({QStringLiteral("1.2.3.4.5.7"), QStringLiteral("1001"), QStringLiteral("N**M*"), QString(),
-                                QString(), QString(), QStringLiteral("10.77.128.2"), QStringLiteral("1000"), QString(),
-                                QString()});
+    FeedDevices(m, {{QStringLiteral("1.2.3.4.5.6"), QStringLiteral("1001"), QStringLiteral("N**M*"), QString(), QString(),
+                     QString(), QStringLiteral("10.77.128.1"), QString(), QString(), QString()}});
+    FeedDevices(m, {{QStringLiteral("1.2.3.4.5.7"), QStringLiteral("1001"), QStringLiteral("N**M*"), QString(), QString(),
+                     QString(), QStringLiteral("10.77.128.2"), QStringLiteral("1000"), QString(), QString()}});
     const auto cellCentre = [v](int row) { return v->visualRect(v->model()->index(row, 2)).center(); };
     const auto closePopup = [] {
         QWidget *popup = QApplication::activePopupWidget();
@@ -321,7 +321,7 @@ TEST_F(AppTest, GridMouseRightClickDoubleClickAndRowSizing)
     QTest::mouseClick(v->viewport(), Qt::LeftButton, {}, cellCentre(0));
     ASSERT_EQ(m->SelectedRow(), 0);
     QTest::mouseClick(v->viewport(), Qt::RightButton, {}, cellCentre(1));
-    EXPECT_EQ(closePopup(), m->PopupMenu1);
+    EXPECT_EQ(closePopup(), Control<QMenu>(m, "PopupMenu1"));
     EXPECT_EQ(m->SelectedRow(), 0);
 
     // Only a left double click opens the settings flow (its first step reads the password).
@@ -354,20 +354,20 @@ TEST_F(AppTest, WebPageOnlyForADottedAddress)
     create();
     Tf_main *m = main();
     QStringList opened;
-    m->OpenUrl = [&](const QString &url) {
+    m->SetUrlOpener([&](const QString &url) {
         opened.append(url);
         return true;
-    };
-    m->Table()->MergeDeviceRow({QStringLiteral("1.2.3.4.5.6"), QStringLiteral("1001"), QStringLiteral("N**M*"), QString(),
-                                QString(), QString(), QStringLiteral("10.77.128.1"), QString(), QString(), QString()});
+    });
+    FeedDevices(m, {{QStringLiteral("1.2.3.4.5.6"), QStringLiteral("1001"), QStringLiteral("N**M*"), QString(), QString(),
+                     QString(), QStringLiteral("10.77.128.1"), QString(), QString(), QString()}});
     m->SelectRow(0);
     m->Weboldalmegnyitsa1Click();
     EXPECT_EQ(opened, QStringList{QStringLiteral("http://10.77.128.1")});
     EXPECT_EQ(memoTexts().last(), QStringLiteral("Web ip: 10.77.128.1"));
     // A row whose address cell was never written cannot become a URL.
-    m->Table()->MergeDeviceRow({QStringLiteral("1.2.3.4.5.8"), QStringLiteral("1001"), QStringLiteral("N**M*"), QString(),
-                                QString(), QString(), QStringLiteral("javascript:alert(1)"), QString(), QString(), QString()});
-    m->SelectRow(m->Table()->RowCount() - 1);
+    FeedDevices(m, {{QStringLiteral("1.2.3.4.5.8"), QStringLiteral("1001"), QStringLiteral("N**M*"), QString(), QString(),
+                     QString(), QStringLiteral("javascript:alert(1)"), QString(), QString(), QString()}});
+    m->SelectRow(Probe(m).Table().RowCount() - 1);
     m->Weboldalmegnyitsa1Click();
     EXPECT_EQ(opened.size(), 1);
 }
@@ -377,14 +377,14 @@ TEST_F(AppTest, MacHexToggle)
     create();
     Tf_main *m = main();
     m->sbtn_mac_hexClick();
-    EXPECT_FALSE(m->ngrid_machine_list->isColumnHidden(ColMacHex));
-    EXPECT_EQ(m->sbtn_mac_hex->text(), QStringLiteral("MAC cím decimális"));
-    EXPECT_TRUE(m->sbtn_mac_hex->isChecked());
-    EXPECT_FALSE(m->ngrid_machine_list->isColumnHidden(ColMac));
+    EXPECT_FALSE(Control<QTableView>(m, "ngrid_machine_list")->isColumnHidden(ColMacHex));
+    EXPECT_EQ(Control<QPushButton>(m, "sbtn_mac_hex")->text(), QStringLiteral("MAC cím decimális"));
+    EXPECT_TRUE(Control<QPushButton>(m, "sbtn_mac_hex")->isChecked());
+    EXPECT_FALSE(Control<QTableView>(m, "ngrid_machine_list")->isColumnHidden(ColMac));
     m->sbtn_mac_hexClick();
-    EXPECT_TRUE(m->ngrid_machine_list->isColumnHidden(ColMacHex));
-    EXPECT_EQ(m->sbtn_mac_hex->text(), QStringLiteral("MAC cím hexában"));
-    EXPECT_FALSE(m->sbtn_mac_hex->isChecked());
+    EXPECT_TRUE(Control<QTableView>(m, "ngrid_machine_list")->isColumnHidden(ColMacHex));
+    EXPECT_EQ(Control<QPushButton>(m, "sbtn_mac_hex")->text(), QStringLiteral("MAC cím hexában"));
+    EXPECT_FALSE(Control<QPushButton>(m, "sbtn_mac_hex")->isChecked());
 }
 
 TEST_F(AppTest, ExportWritesTheFileAndAFailureShowsTheError)
@@ -392,12 +392,12 @@ TEST_F(AppTest, ExportWritesTheFileAndAFailureShowsTheError)
     create();
     Tf_main *m = main();
     QString target = dir.filePath(QStringLiteral("out.csv"));
-    m->AskExportFileName = [&] { return target; };
+    m->SetExportFileNameSource([&] { return target; });
     m->bbtn_exportClick(); // empty table: nothing happens
     EXPECT_FALSE(QFile::exists(target));
-    m->Table()->MergeDeviceRow({QStringLiteral("1.2.3.4.5.6"), QStringLiteral("1001"), QStringLiteral("N**MC"), QString(),
-                                QStringLiteral("Kft"), QStringLiteral("Régi"), QStringLiteral("10.77.128.1"), QString(),
-                                QString(), QString()});
+    FeedDevices(
+        m, {{QStringLiteral("1.2.3.4.5.6"), QStringLiteral("1001"), QStringLiteral("N**MC"), QString(), QStringLiteral("Kft"),
+             QStringLiteral("Régi"), QStringLiteral("10.77.128.1"), QString(), QString(), QString()}});
     m->bbtn_exportClick();
     QFile f(target);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
@@ -501,12 +501,12 @@ TEST_F(NoAdapterTest, StartUpReportsItAndGoesOnWithoutEndpoints)
     EXPECT_EQ(m->StatusPanel(1), QStringLiteral("IP: "));
     EXPECT_EQ(m->StatusPanel(2), QStringLiteral("Maszk: "));
     EXPECT_EQ(m->StatusPanel(3), QStringLiteral("Hálózati csatlakozások: 0"));
-    ASSERT_NE(m->Comms(), nullptr);
-    EXPECT_EQ(m->Comms()->ServerCount(), 0);
+    ASSERT_NE(Probe(m).Comms(), nullptr);
+    EXPECT_EQ(Probe(m).Comms()->ServerCount(), 0);
     EXPECT_TRUE(m->IsInOwnSubnet(QStringLiteral("192.168.1.1"))) << "no own subnet: every device counts as local";
 
     // The window stays usable: another refresh runs and ends.
-    m->bbtn_refresh->click();
+    Control<QPushButton>(m, "bbtn_refresh")->click();
     EXPECT_TRUE(waitIdle(5000));
 }
 

@@ -39,7 +39,7 @@ QList<QByteArray> Unique(const QList<QByteArray> &in)
 
 class ConfigE2e : public E2eTest {
 protected:
-    int rowOf(const char *ip) const { return main()->Table()->FindDeviceRow(QString::fromLatin1(ip)); }
+    int rowOf(const char *ip) const { return Probe(main()).Table().FindDeviceRow(QString::fromLatin1(ip)); }
     bool select(const char *ip)
     {
         const int r = rowOf(ip);
@@ -105,7 +105,7 @@ TEST_F(ConfigE2e, SetIpWithPasswordAsksAgainAfterAWrongOneAndListsTheDeviceAtIts
               })
         .then("f_passw", [](QWidget *d) { TypeAndEnter(d, "em_passw", QStringLiteral("titok")); });
     steps.start();
-    m->bbtn_change_ip->click();
+    Control<QPushButton>(m, "bbtn_change_ip")->click();
     ASSERT_TRUE(testlan::pumpUntil([&] { return steps.stepsRun() == 3 || steps.failedStep() >= 0; }, 8000));
     ASSERT_TRUE(waitIdle(10000)); // the refresh after the accepted command
     EXPECT_TRUE(steps.done()) << steps.failedStep();
@@ -122,9 +122,9 @@ TEST_F(ConfigE2e, SetIpWithPasswordAsksAgainAfterAWrongOneAndListsTheDeviceAtIts
     EXPECT_TRUE(sent.endsWith(QStringLiteral("V"))) << "a refresh followed the accepted command";
     EXPECT_EQ(memoTexts().mid(at).count(QStringLiteral("Jelszó bekérés")), 2);
 
-    ASSERT_EQ(m->Table()->RowCount(), 1);
-    EXPECT_EQ(m->Table()->Cell(0, ColIp), QStringLiteral("10.77.128.50"));
-    EXPECT_EQ(m->Table()->Cell(0, ColMac), QStringLiteral("0.26.75.12.210.1"));
+    ASSERT_EQ(Probe(m).Table().RowCount(), 1);
+    EXPECT_EQ(Probe(m).Table().Cell(0, ColIp), QStringLiteral("10.77.128.50"));
+    EXPECT_EQ(Probe(m).Table().Cell(0, ColMac), QStringLiteral("0.26.75.12.210.1"));
 }
 
 TEST_F(ConfigE2e, CancelledCollisionNoRowAndBackInThePasswordDialogSendNothingMore)
@@ -143,7 +143,7 @@ TEST_F(ConfigE2e, CancelledCollisionNoRowAndBackInThePasswordDialogSendNothingMo
         ModalSteps steps;
         steps.then("f_setip", [](QWidget *d) { PressButton(d, "bbtn_set"); }).thenBox(QMessageBox::Cancel, &seen);
         steps.start();
-        m->bbtn_change_ip->click();
+        Control<QPushButton>(m, "bbtn_change_ip")->click();
         EXPECT_TRUE(steps.done()) << steps.failedStep();
         EXPECT_EQ(seen.title, QStringLiteral("Figyelmeztetés"));
         EXPECT_EQ(seen.text, QStringLiteral("IP cím ütközés van a megadott értékkel! Biztosan folytatja?"));
@@ -158,7 +158,7 @@ TEST_F(ConfigE2e, CancelledCollisionNoRowAndBackInThePasswordDialogSendNothingMo
     {
         ModalSteps none;
         none.start();
-        m->bbtn_change_ip->click();
+        Control<QPushButton>(m, "bbtn_change_ip")->click();
         testlan::pumpFor(100);
         EXPECT_TRUE(none.unexpected().isEmpty());
     }
@@ -172,13 +172,13 @@ TEST_F(ConfigE2e, CancelledCollisionNoRowAndBackInThePasswordDialogSendNothingMo
     steps.then("f_setip", [](QWidget *d) { TypeAndEnter(d, "me_ip_addr", QStringLiteral("10.77.128.51")); })
         .then("f_passw", [](QWidget *d) { PressButton(d, "bbtn_back"); });
     steps.start();
-    m->bbtn_change_ip->click();
+    Control<QPushButton>(m, "bbtn_change_ip")->click();
     EXPECT_TRUE(m->IsBusy());
     ASSERT_TRUE(waitIdle(5000));
     EXPECT_TRUE(steps.done()) << steps.failedStep();
-    EXPECT_TRUE(m->bbtn_change_ip->isEnabled());
+    EXPECT_TRUE(Control<QPushButton>(m, "bbtn_change_ip")->isEnabled());
     EXPECT_EQ(plainSentSince(j), QStringList{QStringLiteral("A0.26.75.12.210.2//10.77.128.51|2a")});
-    EXPECT_EQ(m->Table()->Cell(0, ColIp), QStringLiteral("10.77.128.41"));
+    EXPECT_EQ(Probe(m).Table().Cell(0, ColIp), QStringLiteral("10.77.128.41"));
 }
 
 // ---------------------------------------------------------------- settings and restart
@@ -194,11 +194,11 @@ TEST_F(ConfigE2e, SettingsOfATavoDeviceSendOnlyWhatChangedBehindItsPassword)
     ASSERT_TRUE(startDevices({guarded, open}));
     showAndWaitIdle(8000);
     Tf_main *m = main();
-    m->bbtn_tavorefresh->click(); // the TAVOW address, gateway and mask come from it
+    Control<QPushButton>(m, "bbtn_tavorefresh")->click(); // the TAVOW address, gateway and mask come from it
     ASSERT_TRUE(testlan::pumpUntil([&] { return !m->IsBusy(); }, 15000));
     ASSERT_GE(rowOf("10.77.128.60"), 0);
-    ASSERT_EQ(m->Table()->Cell(rowOf("10.77.128.60"), ColTavow), QStringLiteral("4060"));
-    ASSERT_EQ(m->Table()->Cell(rowOf("10.77.128.60"), ColMask), QStringLiteral("255.255.0.0"));
+    ASSERT_EQ(Probe(m).Table().Cell(rowOf("10.77.128.60"), ColTavow), QStringLiteral("4060"));
+    ASSERT_EQ(Probe(m).Table().Cell(rowOf("10.77.128.60"), ColMask), QStringLiteral("255.255.0.0"));
 
     const QByteArray read("CSYRE\x61\x00\x1E", 8);
     using Action = ModalSteps::Action;
@@ -310,7 +310,7 @@ TEST_F(ConfigE2e, MacChangeWritesTheEepromOverTcpAndTheRefreshListsTheNewMac)
     });
     steps.start();
     QElapsedTimer clock;
-    m->BitBtn1->click();
+    Control<QPushButton>(m, "BitBtn1")->click();
     clock.start();
     EXPECT_TRUE(steps.done()) << steps.failedStep();
     EXPECT_TRUE(m->IsBusy());
@@ -341,9 +341,9 @@ TEST_F(ConfigE2e, MacChangeWritesTheEepromOverTcpAndTheRefreshListsTheNewMac)
     EXPECT_GT(timer, written);
     EXPECT_GT(refresh, timer) << "the refresh runs after the connection's time";
 
-    ASSERT_EQ(m->Table()->RowCount(), 1);
-    EXPECT_EQ(m->Table()->Cell(0, ColMac), QStringLiteral("0.26.75.12.220.99"));
-    EXPECT_EQ(m->Table()->Cell(0, ColIp), QStringLiteral("10.77.128.70"));
+    ASSERT_EQ(Probe(m).Table().RowCount(), 1);
+    EXPECT_EQ(Probe(m).Table().Cell(0, ColMac), QStringLiteral("0.26.75.12.220.99"));
+    EXPECT_EQ(Probe(m).Table().Cell(0, ColIp), QStringLiteral("10.77.128.70"));
 }
 
 TEST_F(ConfigE2e, MacChangeThatIsNotConfirmedEndsAfterTwoSecondsWithoutRefresh)
@@ -352,12 +352,11 @@ TEST_F(ConfigE2e, MacChangeThatIsNotConfirmedEndsAfterTwoSecondsWithoutRefresh)
                               With(PlainDevice("10.77.128.72", "0.26.75.12.221.2", "Kft", "Néma", "AV 1"), "silent", true)}));
     showAndWaitIdle(8000);
     Tf_main *m = main();
-    ASSERT_EQ(m->Table()->RowCount(), 1);
+    ASSERT_EQ(Probe(m).Table().RowCount(), 1);
     // Rows the discovery cannot bring: a silent device and an address where nothing is.
     for (const char *ip : {"10.77.128.72", "10.77.0.200"})
-        m->Table()->MergeDeviceRow({QStringLiteral("0.26.75.12.221.9"), QStringLiteral("1001"), QStringLiteral("N**I*"),
-                                    QStringLiteral("x"), QString(), QString(), QString::fromLatin1(ip), QString(), QString(),
-                                    QString()});
+        FeedDevices(m, {{QStringLiteral("0.26.75.12.221.9"), QStringLiteral("1001"), QStringLiteral("N**I*"), QStringLiteral("x"),
+                         QString(), QString(), QString::fromLatin1(ip), QString(), QString(), QString()}});
     const struct {
         const char *ip;
         const char *expected; // a line that must be there, or nullptr
@@ -369,14 +368,14 @@ TEST_F(ConfigE2e, MacChangeThatIsNotConfirmedEndsAfterTwoSecondsWithoutRefresh)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.ip);
         ASSERT_TRUE(select(c.ip));
-        const QString macBefore = m->Table()->Cell(rowOf(c.ip), ColMac);
-        const QString lastCommand = m->LastCommand;
+        const QString macBefore = Probe(m).Table().Cell(rowOf(c.ip), ColMac);
+        const QString lastCommand = Probe(m).LastCommand();
         const int at = mark();
         ModalSteps steps;
         steps.then("f_setMAC", [](QWidget *d) { PressButton(d, "bbtn_set"); });
         steps.start();
         QElapsedTimer clock;
-        m->BitBtn1->click();
+        Control<QPushButton>(m, "BitBtn1")->click();
         clock.start();
         EXPECT_TRUE(steps.done());
         ASSERT_TRUE(testlan::pumpUntil([&] { return memoTexts().mid(at).contains(QStringLiteral("TCP timer")); }, 4000));
@@ -389,8 +388,8 @@ TEST_F(ConfigE2e, MacChangeThatIsNotConfirmedEndsAfterTwoSecondsWithoutRefresh)
         }
         EXPECT_FALSE(memo.contains(QStringLiteral("Az EEPROM írás sikeres.")));
         EXPECT_FALSE(m->IsBusy());
-        EXPECT_EQ(m->LastCommand, lastCommand) << "no refresh";
-        EXPECT_FALSE(m->UdpTimer->isActive());
-        EXPECT_EQ(m->Table()->Cell(rowOf(c.ip), ColMac), macBefore);
+        EXPECT_EQ(Probe(m).LastCommand(), lastCommand) << "no refresh";
+        EXPECT_FALSE(Probe(m).UdpTimerActive());
+        EXPECT_EQ(Probe(m).Table().Cell(rowOf(c.ip), ColMac), macBefore);
     }
 }

@@ -31,7 +31,7 @@ TEST_F(E2eTest, FirstRefreshListsEveryDeviceWithItsVersion)
     ASSERT_TRUE(startDevices(threeDevices()));
     showAndWaitIdle(8000);
     Tf_main *m = main();
-    TDeviceTableModel *t = m->Table();
+    const TDeviceTableModel *t = &Probe(m).Table();
 
     // X, V, then (a version came) X and V again, each from both local addresses.
     EXPECT_EQ(words(sentFrom(QStringLiteral("10.77.0.1:1010"), QStringLiteral("65535"))),
@@ -63,7 +63,7 @@ TEST_F(E2eTest, FirstRefreshListsEveryDeviceWithItsVersion)
     EXPECT_TRUE(memoTexts().contains(QStringLiteral("Received outer: \"AV 2.0.0\" from 10.99.0.5 on port 65535")));
 
     // A second refresh confirms the rows.
-    m->bbtn_refresh->click();
+    Control<QPushButton>(m, "bbtn_refresh")->click();
     ASSERT_TRUE(waitIdle(8000));
     ASSERT_EQ(t->RowCount(), 3);
     for (int r = 0; r < 3; ++r)
@@ -75,7 +75,7 @@ TEST_F(E2eTest, FirstRefreshListsEveryDeviceWithItsVersion)
     two.removeAt(1);
     sim.stop();
     ASSERT_TRUE(startDevices(two));
-    m->bbtn_refresh->click();
+    Control<QPushButton>(m, "bbtn_refresh")->click();
     ASSERT_TRUE(waitIdle(8000));
     ASSERT_EQ(t->RowCount(), 2);
     EXPECT_EQ(t->FindDeviceRow(QStringLiteral("10.77.128.11")), -1);
@@ -90,7 +90,7 @@ TEST_F(E2eTest, WithNoDevicesARefreshIsOneXThenOneVHalfASecondLater)
     const qint64 gap = sent[1].timeMs - sent[0].timeMs;
     EXPECT_GE(gap, 450);
     EXPECT_LE(gap, 900);
-    EXPECT_EQ(main()->Table()->RowCount(), 0);
+    EXPECT_EQ(Probe(main()).Table().RowCount(), 0);
     EXPECT_FALSE(main()->IsBusy());
 }
 
@@ -105,7 +105,7 @@ TEST_F(E2eTest, RepliesKeepTheWindowOpen)
     const auto sent = sentFrom(QStringLiteral("10.77.0.1:1010"), QStringLiteral("65535"));
     ASSERT_GE(sent.size(), 2);
     EXPECT_GE(sent[1].timeMs - sent[0].timeMs, 850);
-    EXPECT_EQ(main()->Table()->RowCount(), 1);
+    EXPECT_EQ(Probe(main()).Table().RowCount(), 1);
 }
 
 TEST_F(E2eTest, HostileDeviceTextsStayPlainText)
@@ -121,7 +121,7 @@ TEST_F(E2eTest, HostileDeviceTextsStayPlainText)
     ASSERT_TRUE(
         startDevices({markup, control, garbage, badMac, PlainDevice("10.77.128.17", "0.26.75.12.200.10", "ok", "fine", "AV 1")}));
     showAndWaitIdle(8000);
-    TDeviceTableModel *t = main()->Table();
+    const TDeviceTableModel *t = &Probe(main()).Table();
     // The garbage and bad-MAC replies are dropped; markup and control texts are kept as text.
     EXPECT_EQ(t->RowCount(), 3);
     const int r = t->FindDeviceRow(QStringLiteral("10.77.128.13"));

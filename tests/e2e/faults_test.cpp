@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QStyledItemDelegate>
 #include <QTableView>
+#include <QStatusBar>
 #include <QTcpSocket>
 #include <QTest>
 #include <QTimer>
@@ -273,7 +274,7 @@ protected:
     // Every address of devices is in the table, and nothing else.
     void expectExactly(const QStringList &ips)
     {
-        TDeviceTableModel *t = main()->Table();
+        const TDeviceTableModel *t = &Probe(main()).Table();
         EXPECT_EQ(t->RowCount(), ips.size());
         for (const QString &ip : ips)
             EXPECT_GE(t->FindDeviceRow(ip), 0) << ip.toStdString();
@@ -302,18 +303,18 @@ TEST_P(StartupFaultTest, StartUpGoesOnAndTheOtherSegmentIsListed)
         return l.startsWith(QStringLiteral("Hálózat indítási hiba: ")) && l.contains(QStringLiteral("ws0"))
                && l.endsWith(QStringLiteral(" ,6"));
     })) << memo.join(QLatin1Char('\n')).toStdString();
-    EXPECT_EQ(m->Comms()->ServerCount(), 2);
-    EXPECT_EQ(m->Comms()->OpenServerCount(), 1);
+    EXPECT_EQ(Probe(m).Comms()->ServerCount(), 2);
+    EXPECT_EQ(Probe(m).Comms()->OpenServerCount(), 1);
     EXPECT_EQ(m->StatusPanel(3), QStringLiteral("Hálózati csatlakozások: 2"));
     // Only the second segment is reachable, and it is listed in full.
     expectExactly({QStringLiteral("10.78.128.10")});
-    EXPECT_EQ(m->Table()->Cell(0, ColVersion), QStringLiteral("AV 2.0.0"));
+    EXPECT_EQ(Probe(m).Table().Cell(0, ColVersion), QStringLiteral("AV 2.0.0"));
 
     // A later refresh keeps working the same way.
-    m->bbtn_refresh->click();
+    Control<QPushButton>(m, "bbtn_refresh")->click();
     ASSERT_TRUE(waitIdle(10000));
     expectExactly({QStringLiteral("10.78.128.10")});
-    EXPECT_EQ(m->Table()->Cell(0, ColListStatus), QStringLiteral("régi"));
+    EXPECT_EQ(Probe(m).Table().Cell(0, ColListStatus), QStringLiteral("régi"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Endpoints, StartupFaultTest,
@@ -378,7 +379,7 @@ TEST_F(FaultsTest, NetworkDialogConfirmedWhileDiscoveryRepliesPourIn)
             ::close(fd);
     }));
 
-    m->bbtn_refresh->click();
+    Control<QPushButton>(m, "bbtn_refresh")->click();
     testlan::pumpFor(300);
     int checkedOnOpen = -1;
     OnNextModal([&](QWidget *) {
@@ -392,20 +393,20 @@ TEST_F(FaultsTest, NetworkDialogConfirmedWhileDiscoveryRepliesPourIn)
     m->bbtn_netClick();
     EXPECT_EQ(checkedOnOpen, 2);
     EXPECT_EQ(dlg->Answer(), 1);
-    EXPECT_EQ(m->Comms()->OpenServerCount(), 2);
+    EXPECT_EQ(Probe(m).Comms()->OpenServerCount(), 2);
     EXPECT_EQ(m->StatusPanel(3), QStringLiteral("Hálózati csatlakozások: 2"));
 
     // The reopened endpoints take replies at once.
-    const quint64 before = m->PlainDatagramsHandled;
-    ASSERT_TRUE(testlan::pumpUntil([&] { return m->PlainDatagramsHandled > before + 200; }, 5000));
+    const quint64 before = Probe(m).PlainDatagramsHandled();
+    ASSERT_TRUE(testlan::pumpUntil([&] { return Probe(m).PlainDatagramsHandled() > before + 200; }, 5000));
     flood.stop();
     ASSERT_TRUE(waitIdle(15000)) << "the refresh did not end after the replies stopped";
     report(QStringLiteral("dialog test: %1 flood replies sent, %2 plain datagrams handled")
                .arg(sent.load())
-               .arg(m->PlainDatagramsHandled));
+               .arg(Probe(m).PlainDatagramsHandled()));
 
     // One row per device, each holding its own reply.
-    TDeviceTableModel *t = m->Table();
+    const TDeviceTableModel *t = &Probe(m).Table();
     EXPECT_EQ(t->RowCount(), kFlooders + 2);
     for (int k = 0; k < kFlooders; ++k) {
         const QString ip =
@@ -419,7 +420,7 @@ TEST_F(FaultsTest, NetworkDialogConfirmedWhileDiscoveryRepliesPourIn)
     EXPECT_GE(t->FindDeviceRow(QStringLiteral("10.78.128.10")), 0);
 
     // With the flood gone, a refresh through the reopened endpoints keeps only the real devices.
-    m->bbtn_refresh->click();
+    Control<QPushButton>(m, "bbtn_refresh")->click();
     ASSERT_TRUE(waitIdle(10000));
     expectExactly({QStringLiteral("10.77.128.10"), QStringLiteral("10.78.128.10")});
 }
@@ -436,9 +437,9 @@ TEST_F(FaultsTest, FloodOfMalformedDatagramsDuringARefresh)
 
     const qint64 rssBefore = procStatusKb("VmRSS");
     const qint64 hwmBefore = procStatusKb("VmHWM");
-    const quint64 plainBefore = m->PlainDatagramsHandled;
-    const quint64 tavoBefore = m->TavoDatagramsHandled;
-    const quint64 cutBefore = m->Comms()->TruncatedDatagrams();
+    const quint64 plainBefore = Probe(m).PlainDatagramsHandled();
+    const quint64 tavoBefore = Probe(m).TavoDatagramsHandled();
+    const quint64 cutBefore = Probe(m).Comms()->TruncatedDatagrams();
 
     // Random bytes of random sizes, some over 8192 bytes, a quarter of them
     // from port 65500 so that they take the TAVO road; about 20000 a second.
@@ -490,7 +491,7 @@ TEST_F(FaultsTest, FloodOfMalformedDatagramsDuringARefresh)
     QElapsedTimer clock;
     clock.start();
     testlan::pumpFor(300);
-    m->bbtn_refresh->click();
+    Control<QPushButton>(m, "bbtn_refresh")->click();
     ASSERT_TRUE(testlan::pumpUntil([&] { return floodDone.load(); }, kFloodMs + 20000));
     const qint64 floodEnd = clock.elapsed();
     // The flood kept the reply window open; the refresh ends once it stops.
@@ -499,8 +500,8 @@ TEST_F(FaultsTest, FloodOfMalformedDatagramsDuringARefresh)
 
     const qint64 rssAfter = procStatusKb("VmRSS");
     const qint64 hwmAfter = procStatusKb("VmHWM");
-    const quint64 plain = m->PlainDatagramsHandled - plainBefore;
-    const quint64 tavo = m->TavoDatagramsHandled - tavoBefore;
+    const quint64 plain = Probe(m).PlainDatagramsHandled() - plainBefore;
+    const quint64 tavo = Probe(m).TavoDatagramsHandled() - tavoBefore;
     report(QStringLiteral("flood: sent %1 datagrams in %2 ms (%3 over 8192, %4 from 65500); handled plain %5, tavo %6, "
                           "cut %7")
                .arg(sent.load())
@@ -509,7 +510,7 @@ TEST_F(FaultsTest, FloodOfMalformedDatagramsDuringARefresh)
                .arg(fromTavo.load())
                .arg(plain)
                .arg(tavo)
-               .arg(m->Comms()->TruncatedDatagrams() - cutBefore));
+               .arg(Probe(m).Comms()->TruncatedDatagrams() - cutBefore));
     report(QStringLiteral("flood: VmRSS %1 -> %2 kB, VmHWM %3 -> %4 kB, longest main-thread stall %5 ms, "
                           "refresh ended %6 ms after the flood")
                .arg(rssBefore)
@@ -521,12 +522,12 @@ TEST_F(FaultsTest, FloodOfMalformedDatagramsDuringARefresh)
 
     EXPECT_GT(plain, 1000u);
     EXPECT_GT(tavo, 100u);
-    EXPECT_GT(m->Comms()->TruncatedDatagrams(), cutBefore);
+    EXPECT_GT(Probe(m).Comms()->TruncatedDatagrams(), cutBefore);
     // Every real device is still listed, confirmed by this refresh, and nothing of the flood.
     expectExactly({QStringLiteral("10.77.128.10"), QStringLiteral("10.77.128.11"), QStringLiteral("10.78.128.10"),
                    QStringLiteral("10.99.0.5")});
-    for (int r = 0; r < m->Table()->RowCount(); ++r)
-        EXPECT_EQ(m->Table()->Cell(r, ColListStatus), QStringLiteral("régi"));
+    for (int r = 0; r < Probe(m).Table().RowCount(); ++r)
+        EXPECT_EQ(Probe(m).Table().Cell(r, ColListStatus), QStringLiteral("régi"));
     // Generous bounds only: the exact figures are in the report above.
     EXPECT_LT(hwmAfter - hwmBefore, kGrowthBoundKb);
     EXPECT_LT(stall.worstMs(), 2000);
@@ -537,9 +538,9 @@ TEST_F(FaultsTest, OversizedDatagramsAreCutAndTheProgramGoesOn)
     ASSERT_TRUE(startDevices(devicesOnBothSegments()));
     showAndWaitIdle(10000);
     Tf_main *m = main();
-    const quint64 cutBefore = m->Comms()->TruncatedDatagrams();
-    const quint64 plainBefore = m->PlainDatagramsHandled;
-    const quint64 tavoBefore = m->TavoDatagramsHandled;
+    const quint64 cutBefore = Probe(m).Comms()->TruncatedDatagrams();
+    const quint64 plainBefore = Probe(m).PlainDatagramsHandled();
+    const quint64 tavoBefore = Probe(m).TavoDatagramsHandled();
 
     const struct {
         quint16 fromPort;
@@ -556,8 +557,9 @@ TEST_F(FaultsTest, OversizedDatagramsAreCutAndTheProgramGoesOn)
     }));
     dev.stop();
     ASSERT_TRUE(testlan::pumpUntil(
-        [&] { return m->PlainDatagramsHandled - plainBefore == 4 && m->TavoDatagramsHandled - tavoBefore == 2; }, 5000));
-    EXPECT_EQ(m->Comms()->TruncatedDatagrams() - cutBefore, 5u);
+        [&] { return Probe(m).PlainDatagramsHandled() - plainBefore == 4 && Probe(m).TavoDatagramsHandled() - tavoBefore == 2; },
+        5000));
+    EXPECT_EQ(Probe(m).Comms()->TruncatedDatagrams() - cutBefore, 5u);
     // What arrived is reported, cut to 8192 bytes.
     const QByteArray log = logBytes();
     const QByteArray full = "Received outer: \"" + QByteArray(8192, 'x') + "\" from 10.77.200.60 on port ";
@@ -565,7 +567,7 @@ TEST_F(FaultsTest, OversizedDatagramsAreCutAndTheProgramGoesOn)
     EXPECT_FALSE(log.contains(QByteArray(8193, 'x')));
 
     ASSERT_TRUE(waitIdle(5000));
-    m->bbtn_refresh->click();
+    Control<QPushButton>(m, "bbtn_refresh")->click();
     ASSERT_TRUE(waitIdle(10000));
     expectExactly({QStringLiteral("10.77.128.10"), QStringLiteral("10.77.128.11"), QStringLiteral("10.78.128.10"),
                    QStringLiteral("10.99.0.5")});
@@ -690,12 +692,12 @@ TEST_P(TcpFaultTest, FrameBufferStaysBoundedAndTheTimerEndsTheConnection)
     ASSERT_TRUE(testlan::pumpUntil([&] { return listening.load(); }, 3000));
 
     qsizetype biggestFrame = 0;
-    QObject::connect(m->TAVOSocket1, &QTcpSocket::readyRead, m,
-                     [&] { biggestFrame = std::max(biggestFrame, m->TavoFramer().Partial().size()); });
+    QObject::connect(Control<QTcpSocket>(m, "TAVOSocket1"), &QTcpSocket::readyRead, m,
+                     [&] { biggestFrame = std::max(biggestFrame, Probe(m).TavoFramer().Partial().size()); });
     const qint64 hwmBefore = procStatusKb("VmHWM");
     StallMeter stall;
     const int firstLine = static_cast<int>(memoTexts().size());
-    m->TavoRemoteAddress = QStringLiteral("10.77.128.40");
+    m->SetTavoRemoteAddress(QStringLiteral("10.77.128.40"));
     m->OpenTavoConnection();
     EXPECT_TRUE(m->IsBusy());
     ASSERT_TRUE(testlan::pumpUntil([&] { return !m->IsBusy(); }, 8000)) << "the TCP timer did not end the connection";
@@ -715,8 +717,8 @@ TEST_P(TcpFaultTest, FrameBufferStaysBoundedAndTheTimerEndsTheConnection)
     ASSERT_FALSE(lines.isEmpty());
     EXPECT_EQ(lines.last(), QStringLiteral("TCP timer"));
     EXPECT_LE(biggestFrame, 1024);
-    EXPECT_LE(m->TavoFramer().Partial().size(), 1024);
-    EXPECT_EQ(m->TAVOSocket1->state(), QAbstractSocket::UnconnectedState);
+    EXPECT_LE(Probe(m).TavoFramer().Partial().size(), 1024);
+    EXPECT_EQ(Probe(m).TcpState(), QAbstractSocket::UnconnectedState);
     EXPECT_FALSE(memoHas(lines, [](const QString &l) { return l.startsWith(QStringLiteral("Az EEPROM")); }));
     EXPECT_LT(hwmAfter - hwmBefore, kGrowthBoundKb);
     // The pane shows the beginning of each chunk (stamp, at most one control
@@ -753,19 +755,19 @@ TEST_F(FaultsTest, DeviceTextsWithControlBytesUndefinedBytesAndMarkupStayPlainTe
     ASSERT_GT(answered.load(), 0);
 
     // The table holds the texts as they came, and the view paints them as text.
-    TDeviceTableModel *t = m->Table();
+    const TDeviceTableModel *t = &Probe(m).Table();
     const int r = t->FindDeviceRow(QStringLiteral("10.77.128.61"));
     ASSERT_GE(r, 0);
     const struct {
         int column;
         QString text;
     } cells[] = {{ColOwner, FromCp1250(owner)}, {ColDeviceName, FromCp1250(name)}, {ColVersion, FromCp1250(version)}};
-    auto *delegate = qobject_cast<QStyledItemDelegate *>(m->ngrid_machine_list->itemDelegate());
+    auto *delegate = qobject_cast<QStyledItemDelegate *>(Control<QTableView>(m, "ngrid_machine_list")->itemDelegate());
     ASSERT_NE(delegate, nullptr);
     for (const auto &c : cells) {
         const QModelIndex idx = t->index(r, c.column);
         EXPECT_EQ(t->data(idx, Qt::DisplayRole).toString(), c.text) << c.column;
-        EXPECT_EQ(m->ngrid_machine_list->indexWidget(idx), nullptr);
+        EXPECT_EQ(Control<QTableView>(m, "ngrid_machine_list")->indexWidget(idx), nullptr);
         // The delegate shows the text itself; only line breaks become line separators.
         QString shown = c.text;
         shown.replace(QLatin1Char('\n'), QChar::LineSeparator);
@@ -794,11 +796,11 @@ TEST_F(FaultsTest, DeviceTextsWithControlBytesUndefinedBytesAndMarkupStayPlainTe
                      || l.contains(QChar::ParagraphSeparator));
 
     // Status bar panels never read markup.
-    for (QLabel *panel : m->StatusPanels)
+    for (QLabel *panel : Control<QStatusBar>(m, "StatusB1")->findChildren<QLabel *>())
         EXPECT_EQ(panel->textFormat(), Qt::PlainText) << panel->objectName().toStdString();
 
     // The export error box shows its text as text.
-    m->AskExportFileName = [this] { return dir.filePath(QStringLiteral("<b>nincs</b>/<img src=x>.csv")); };
+    m->SetExportFileNameSource([this] { return dir.filePath(QStringLiteral("<b>nincs</b>/<img src=x>.csv")); });
     Qt::TextFormat format = Qt::RichText;
     QString shownText;
     OnNextModal([&](QWidget *w) {

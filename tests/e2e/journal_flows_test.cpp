@@ -56,10 +56,10 @@ TEST_F(E2eTest, DiscoverySetIpMacWriteAndTavowRefreshReachTheDevices)
                               PlainDevice("10.77.128.32", "0.26.75.12.230.2", "Kft", "Mérő", "AV 2"), guarded}));
     showAndWaitIdle(8000); // the first discovery refresh
     Tf_main *m = main();
-    ASSERT_EQ(m->Table()->RowCount(), 3);
+    ASSERT_EQ(Probe(m).Table().RowCount(), 3);
 
     // Set-IP: the device answers "D", the password is typed, then "A" and a refresh.
-    m->SelectRow(m->Table()->FindDeviceRow(QStringLiteral("10.77.128.33")));
+    m->SelectRow(Probe(m).Table().FindDeviceRow(QStringLiteral("10.77.128.33")));
     {
         ModalSteps setIp;
         setIp.then("f_setip", [](QWidget *d) { TypeAndEnter(d, "me_ip_addr", QStringLiteral("10.77.128.43")); })
@@ -70,9 +70,9 @@ TEST_F(E2eTest, DiscoverySetIpMacWriteAndTavowRefreshReachTheDevices)
         ASSERT_TRUE(waitIdle(10000)); // the refresh after the accepted command
         EXPECT_TRUE(setIp.done()) << setIp.failedStep();
     }
-    EXPECT_GE(m->Table()->FindDeviceRow(QStringLiteral("10.77.128.43"), QStringLiteral("0.26.75.12.230.3")), 0);
+    EXPECT_GE(Probe(m).Table().FindDeviceRow(QStringLiteral("10.77.128.43"), QStringLiteral("0.26.75.12.230.3")), 0);
 
-    m->SelectRow(m->Table()->FindDeviceRow(QStringLiteral("10.77.128.32")));
+    m->SelectRow(Probe(m).Table().FindDeviceRow(QStringLiteral("10.77.128.32")));
     ModalSteps steps;
     steps.then("f_setMAC", [](QWidget *d) {
         auto *sixth = d->findChild<ByteSpinEdit *>(QStringLiteral("SpinEdit6"));
@@ -82,18 +82,18 @@ TEST_F(E2eTest, DiscoverySetIpMacWriteAndTavowRefreshReachTheDevices)
         QTest::keyClick(sixth, Qt::Key_Return);
     });
     steps.start();
-    m->BitBtn1->click();
+    Control<QPushButton>(m, "BitBtn1")->click();
     EXPECT_TRUE(steps.done()) << steps.failedStep();
     ASSERT_TRUE(testlan::pumpUntil([&] { return memoTexts().contains(QStringLiteral("TCP timer")); }, 4000));
     ASSERT_TRUE(waitIdle(8000)); // the refresh after the write
-    EXPECT_GE(m->Table()->FindDeviceRow(QStringLiteral("10.77.128.32"), QStringLiteral("0.26.75.12.230.77")), 0);
+    EXPECT_GE(Probe(m).Table().FindDeviceRow(QStringLiteral("10.77.128.32"), QStringLiteral("0.26.75.12.230.77")), 0);
 
-    m->bbtn_tavorefresh->click();
+    Control<QPushButton>(m, "bbtn_tavorefresh")->click();
     ASSERT_TRUE(testlan::pumpUntil([&] { return !m->IsBusy(); }, 15000));
-    const int tavoRow = m->Table()->FindDeviceRow(QStringLiteral("10.77.128.31"), QString(), QStringLiteral("5001"));
+    const int tavoRow = Probe(m).Table().FindDeviceRow(QStringLiteral("10.77.128.31"), QString(), QStringLiteral("5001"));
     ASSERT_GE(tavoRow, 0);
-    EXPECT_EQ(m->Table()->Cell(tavoRow, ColDeviceName), QStringLiteral("Egyes"));
-    EXPECT_EQ(m->Table()->Cell(tavoRow, ColVersion), QStringLiteral("P:ab123 B:7"));
+    EXPECT_EQ(Probe(m).Table().Cell(tavoRow, ColDeviceName), QStringLiteral("Egyes"));
+    EXPECT_EQ(Probe(m).Table().Cell(tavoRow, ColVersion), QStringLiteral("P:ab123 B:7"));
 
     testlan::pumpFor(200); // the emulator writes its journal every 40 ms
     const QList<testlan::JournalEntry> journal = sim.journal();

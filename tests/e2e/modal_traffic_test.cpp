@@ -45,7 +45,7 @@ protected:
 
     QTableView *grid() const { return main()->findChild<QTableView *>(QStringLiteral("ngrid_machine_list")); }
     QPushButton *button(const char *name) const { return main()->findChild<QPushButton *>(QString::fromLatin1(name)); }
-    int rowOf(const char *ip) const { return main()->Table()->FindDeviceRow(QString::fromLatin1(ip)); }
+    int rowOf(const char *ip) const { return Probe(main()).Table().FindDeviceRow(QString::fromLatin1(ip)); }
 
     // Through the network dialog, as a user would: only the first address stays selected.
     void listenOnFirstAddressOnly()
@@ -107,7 +107,7 @@ TEST_F(ModalTrafficE2e, SettingsOpenedByTheDevicesAnswerAreSavedAndTheNetworkSta
     refreshAndWait("bbtn_tavorefresh", 15000);
     const int r = rowOf("10.77.128.60");
     ASSERT_GE(r, 0);
-    ASSERT_EQ(main()->Table()->Cell(r, ColMask), QStringLiteral("255.255.0.0"));
+    ASSERT_EQ(Probe(main()).Table().Cell(r, ColMask), QStringLiteral("255.255.0.0"));
 
     struct Case {
         const char *name;
@@ -170,9 +170,9 @@ TEST_F(ModalTrafficE2e, SettingsOpenedByTheDevicesAnswerAreSavedAndTheNetworkSta
     // The device took the new mask, and every device is still heard.
     refreshAndWait("bbtn_tavorefresh", 15000);
     ASSERT_GE(rowOf("10.77.128.60"), 0);
-    EXPECT_EQ(main()->Table()->Cell(rowOf("10.77.128.60"), ColMask), QStringLiteral("255.255.255.0"));
+    EXPECT_EQ(Probe(main()).Table().Cell(rowOf("10.77.128.60"), ColMask), QStringLiteral("255.255.255.0"));
     refreshAndWait("bbtn_refresh", 8000);
-    EXPECT_EQ(main()->Table()->RowCount(), 3);
+    EXPECT_EQ(Probe(main()).Table().RowCount(), 3);
     for (const char *ip : {"10.77.128.60", "10.77.128.61", "10.77.128.62"})
         EXPECT_GE(rowOf(ip), 0) << ip;
 }
@@ -255,7 +255,7 @@ TEST_F(ModalTrafficE2e, TheSelectedDeviceStaysSelectedWhenManyRunsOfRowsDisappea
     }
     ASSERT_TRUE(startDevices(all));
     showAndWaitIdle(8000);
-    ASSERT_EQ(main()->Table()->RowCount(), 80);
+    ASSERT_EQ(Probe(main()).Table().RowCount(), 80);
     const int r = rowOf("10.77.129.41");
     ASSERT_GE(r, 0);
     QTableView *v = grid();
@@ -264,16 +264,16 @@ TEST_F(ModalTrafficE2e, TheSelectedDeviceStaysSelectedWhenManyRunsOfRowsDisappea
 
     ASSERT_TRUE(startDevices(half));
     refreshAndWait("bbtn_refresh", 8000);
-    ASSERT_EQ(main()->Table()->RowCount(), 40);
+    ASSERT_EQ(Probe(main()).Table().RowCount(), 40);
     const int now = main()->SelectedRow();
     ASSERT_GE(now, 0);
-    EXPECT_EQ(main()->Table()->Cell(now, ColIp), QStringLiteral("10.77.129.41"));
-    EXPECT_EQ(main()->Table()->Cell(now, ColMac), QStringLiteral("0.26.75.13.1.41"));
+    EXPECT_EQ(Probe(main()).Table().Cell(now, ColIp), QStringLiteral("10.77.129.41"));
+    EXPECT_EQ(Probe(main()).Table().Cell(now, ColMac), QStringLiteral("0.26.75.13.1.41"));
 
     // A header click sorts by another column: the device stays selected.
     QTest::mouseClick(v->horizontalHeader()->viewport(), Qt::LeftButton, {},
                       QPoint(v->horizontalHeader()->sectionViewportPosition(ColMac) + 5, 5));
     const int sorted = main()->SelectedRow();
     ASSERT_GE(sorted, 0);
-    EXPECT_EQ(main()->Table()->Cell(sorted, ColIp), QStringLiteral("10.77.129.41"));
+    EXPECT_EQ(Probe(main()).Table().Cell(sorted, ColIp), QStringLiteral("10.77.129.41"));
 }

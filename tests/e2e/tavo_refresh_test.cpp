@@ -40,8 +40,8 @@ TEST_F(E2eTest, TavowRefreshFillsNameOwnerAndVersionAndSkipsASilentDevice)
     ASSERT_TRUE(startDevices(fourDevices(false)));
     showAndWaitIdle(8000);
     Tf_main *m = main();
-    TDeviceTableModel *t = m->Table();
-    m->bbtn_tavorefresh->click();
+    const TDeviceTableModel *t = &Probe(m).Table();
+    Control<QPushButton>(m, "bbtn_tavorefresh")->click();
     ASSERT_TRUE(testlan::pumpUntil([&] { return !m->IsBusy(); }, 15000));
     ASSERT_EQ(t->RowCount(), 4);
     // The first broadcast of the program's first TAVOW refresh is the worked example, byte for byte.
@@ -57,7 +57,7 @@ TEST_F(E2eTest, TavowRefreshFillsNameOwnerAndVersionAndSkipsASilentDevice)
     sim.stop();
     ASSERT_TRUE(startDevices(fourDevices(true)));
     const int firstLine = memoTexts().size();
-    m->bbtn_tavorefresh->click();
+    Control<QPushButton>(m, "bbtn_tavorefresh")->click();
     EXPECT_TRUE(m->IsBusy());
     ASSERT_TRUE(testlan::pumpUntil([&] { return !m->IsBusy(); }, 15000));
     testlan::pumpFor(200); // the emulator writes its journal every 40 ms
@@ -133,9 +133,9 @@ TEST_F(E2eTest, InformationPassOverThreeRowsLogsInTheDocumentedOrder)
     ASSERT_TRUE(startDevices(devices));
     showAndWaitIdle(8000);
     Tf_main *m = main();
-    ASSERT_EQ(m->Table()->RowCount(), 3);
+    ASSERT_EQ(Probe(m).Table().RowCount(), 3);
     const int firstLine = memoTexts().size();
-    m->bbtn_tavorefresh->click();
+    Control<QPushButton>(m, "bbtn_tavorefresh")->click();
     ASSERT_TRUE(testlan::pumpUntil([&] { return !m->IsBusy(); }, 15000));
     // Every "AETEI" also steps the idle sender ("Küldőlista vége"): the pass starts at its own line.
     QStringList memo = memoSince(firstLine);
@@ -160,7 +160,7 @@ TEST_F(E2eTest, InformationPassOverThreeRowsLogsInTheDocumentedOrder)
     ASSERT_GT(at, 0);
     EXPECT_EQ(pass.mid(at - 1, tail.size()), tail);
     // The plain rows got no "AETEI": they were dropped at the end.
-    EXPECT_EQ(m->Table()->RowCount(), 1);
+    EXPECT_EQ(Probe(m).Table().RowCount(), 1);
 }
 
 TEST_F(E2eTest, TavowRefreshWithNoDevicesEndsWithAnEmptyList)
@@ -169,7 +169,7 @@ TEST_F(E2eTest, TavowRefreshWithNoDevicesEndsWithAnEmptyList)
     showAndWaitIdle(5000);
     Tf_main *m = main();
     const int firstLine = memoTexts().size();
-    m->bbtn_tavorefresh->click();
+    Control<QPushButton>(m, "bbtn_tavorefresh")->click();
     ASSERT_TRUE(testlan::pumpUntil([&] { return !m->IsBusy(); }, 5000));
     const QStringList memo = memoSince(firstLine);
     const QStringList expected{QStringLiteral("------------------------------------"), QStringLiteral("Info lekérdezés indítása"),

@@ -1,6 +1,7 @@
 // Drives the real windows without a user: first refresh, optionally a TAVOW
 // refresh, then screenshots and the export, and the table on stdout.
 #include "app/ArdelWindows.h"
+#include "app/MainWindowProbe.h"
 #include "config/frm_passw.h"
 #include "config/frm_setMAC.h"
 #include "config/frm_setip.h"
@@ -21,6 +22,18 @@ using namespace ardel;
 
 namespace {
 
+// The window's state beyond its widgets, read-only.
+ardel::TMainWindowProbe Probe(const ardel::Tf_main *m)
+{
+    return ardel::TMainWindowProbe(*m);
+}
+
+// A control of the window by its object name.
+template <class T> T *Control(const QObject *root, const char *name)
+{
+    return root->findChild<T *>(QLatin1String(name));
+}
+
 bool waitIdle(Tf_main *m, int timeoutMs)
 {
     QElapsedTimer t;
@@ -29,7 +42,7 @@ bool waitIdle(Tf_main *m, int timeoutMs)
     while (t.elapsed() < 50)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     while (t.elapsed() < timeoutMs) {
-        if (!m->IsBusy() && !m->UdpTimer->isActive() && !m->TavoListerTimer->isActive() && !m->InfoRunning)
+        if (!m->IsBusy() && !Probe(m).UdpTimerActive() && !Probe(m).TavoListerTimerActive() && !Probe(m).InfoRunning())
             return true;
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     }
@@ -44,7 +57,7 @@ bool grab(QWidget *w, const QString &path)
 void printTable(const Tf_main *m, const QString &title)
 {
     std::printf("\n%s\n", title.toUtf8().constData());
-    const TDeviceTableModel *t = m->Table();
+    const TDeviceTableModel *t = &Probe(m).Table();
     const auto &cols = DeviceColumns();
     QStringList header;
     for (const auto &c : cols)
@@ -64,7 +77,7 @@ bool snapshot(Tf_main *m, const QDir &out, const QString &stage, const QString &
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     bool ok = grab(m, out.filePath(QStringLiteral("main-%1.png").arg(stage)));
     QString error;
-    if (m->Table()->RowCount() > 0 && !m->ExportTo(out.filePath(QStringLiteral("table-%1.csv").arg(stage)), &error)) {
+    if (Probe(m).Table().RowCount() > 0 && !m->ExportTo(out.filePath(QStringLiteral("table-%1.csv").arg(stage)), &error)) {
         std::fprintf(stderr, "export failed: %s\n", error.toUtf8().constData());
         ok = false;
     }
@@ -104,7 +117,7 @@ int main(int argc, char **argv)
     if (!snapshot(m, out, QStringLiteral("refresh"), QStringLiteral("After \"Frissítés\":")))
         rc = 1;
     if (p.isSet(QStringLiteral("tavo"))) {
-        m->bbtn_tavorefresh->click();
+        Control<QPushButton>(m, "bbtn_tavorefresh")->click();
         if (!waitIdle(m, timeoutMs)) {
             std::fprintf(stderr, "the TAVOW refresh did not end\n");
             return 1;
