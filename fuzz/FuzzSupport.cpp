@@ -29,11 +29,6 @@ void InitQt()
     new QApplication(g_argc, g_argv);
 }
 
-bool InTestLan()
-{
-    return !qEnvironmentVariableIsEmpty("ARDEL_WS_NS");
-}
-
 void Fail(const char *what)
 {
     std::fprintf(stderr, "fuzz check failed: %s\n", what);

@@ -1,5 +1,5 @@
 // Shared set-up of the fuzz targets: one QApplication on the offscreen
-// platform, and the program's main window for the targets that drive it.
+// platform, the input reader and the harness checks.
 #pragma once
 
 #include <QByteArray>
@@ -8,24 +8,10 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace ardel {
-class Tf_main;
-struct TArdelWindows;
-} // namespace ardel
-
 namespace ardelfuzz {
 
 // Creates the application once; safe to call from every LLVMFuzzerInitialize.
 void InitQt();
-
-// The program's windows, created once. The log file goes to a private
-// temporary directory, not into the directory the fuzzer runs in.
-ardel::TArdelWindows &Windows();
-ardel::Tf_main &MainWindow();
-
-// True when the process runs inside the private test LAN of
-// scripts/netns-run.sh (which exports ARDEL_WS_NS).
-bool InTestLan();
 
 inline QByteArray Bytes(const std::uint8_t *data, std::size_t size)
 {
@@ -60,13 +46,6 @@ private:
     std::size_t m_pos = 0;
 };
 
-// Clears the table the way a refresh that nobody answered does.
-void ClearTable(ardel::Tf_main &w);
-// Every row must be found again by its own IP, MAC and TAVOW cells, at the
-// first row from the top that holds them (the lookup uses an index).
-void CheckTableLookup(const ardel::Tf_main &w);
-// Resets the shared codec to the values the main window gives it.
-void ResetCodec(ardel::Tf_main &w);
 // Runs posted events (deferred deletes, layout requests) but no timers and
 // no socket notifications, so that nothing piles up between inputs and an
 // input's outcome does not depend on the clock.

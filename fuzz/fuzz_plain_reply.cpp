@@ -1,22 +1,20 @@
 // Plain replies from port 65535 into the device table: the receive handler
 // (which logs the raw datagram) and HandlePlainReply's merge, version and
-// set-IP branches, mixed with the table operations a refresh runs between
-// replies. The window is never shown, so it opens no socket.
+// set-IP branches of the discovery exchange, mixed with the table operations
+// a refresh runs between replies. No window and no socket.
 //
 // Input: records. A record's first byte s chooses:
 //   s % 8 = 0..3  a datagram (length byte + bytes) after LastCommand "X",
 //                 "V", a set-IP command "A..." or another command; bits 3..5
-//                 pick the sender's address, bit 6 sets VersionPassDone
+//                 pick the sender's address; bit 6: the version pass is
+//                 done (an "AV" answer of an unknown device came first)
 //   s % 8 = 4     re-sort by column (s >> 3) % 12, direction bit 7
 //   s % 8 = 5     MarkRowsEmpty
 //   s % 8 = 6     DropEmptyRows
 //   s % 8 = 7     a datagram from a sender whose address is in the record
-#include "fuzz/FuzzSupport.h"
+#include "fuzz/FuzzExchanges.h"
 
-#include "app/frm_main.h"
 #include "tavo/TavoWire.h"
-
-#include <QTimer>
 
 #include <array>
 
@@ -42,18 +40,18 @@ const std::array<QString, 4> kCommands = {
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
-    ardelfuzz::Windows();
+    ardelfuzz::Exchanges();
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *bytes, std::size_t size)
 {
-    ardel::Tf_main &w = ardelfuzz::MainWindow();
+    ardelfuzz::TFuzzExchanges &f = ardelfuzz::Exchanges();
+    ardel::TDeviceExchanges &ex = f.exchanges;
+    ardel::TDiscoveryExchange &discovery = ex.Discovery();
     // Every input starts from an empty table, so that a finding replays alone.
-    ardelfuzz::ClearTable(w);
-    w.LastCommand.clear();
-    w.PendingStep = nullptr;
-    w.VersionPassDone = false;
+    ardelfuzz::ClearTable(f.table);
+    discovery.Reset();
 
     ardelfuzz::Reader in(bytes, size);
     int records = 0;
@@ -61,34 +59,38 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *bytes, std::size_t siz
         const std::uint8_t s = in.Byte();
         switch (s % 8) {
         case 4:
-            w.Table()->sort((s >> 3) % ardel::kDeviceColumnCount, (s & 0x80) ? Qt::DescendingOrder : Qt::AscendingOrder);
+            f.table.sort((s >> 3) % ardel::kDeviceColumnCount, (s & 0x80) ? Qt::DescendingOrder : Qt::AscendingOrder);
             break;
         case 5:
-            w.Table()->MarkRowsEmpty();
+            f.table.MarkRowsEmpty();
             break;
         case 6:
-            w.Table()->DropEmptyRows();
+            f.table.DropEmptyRows();
             break;
         case 7: {
             const QString peer = QString::fromLatin1(in.Chunk());
-            w.IdUDPServer1UDPRead(in.Chunk(), peer, 1234);
+            ex.OnDatagram(in.Chunk(), peer, 1234);
             break;
         }
         default:
-            w.LastCommand = kCommands[s % 4];
-            w.VersionPassDone = (s & 0x40) != 0;
-            w.IdUDPServer1UDPRead(in.Chunk(), kPeers[(s >> 3) % 8], ardel::wire::kPlainPort);
+            discovery.Reset();
+            if (s & 0x40) {
+                discovery.SendCommand(QStringLiteral("V"), QStringLiteral("255.255.255.255"));
+                discovery.HandlePlainReply(QStringLiteral("0.0.0.1"), "AV");
+            }
+            discovery.SendCommand(kCommands[s % 4], QStringLiteral("255.255.255.255"));
+            ex.OnDatagram(in.Chunk(), kPeers[(s >> 3) % 8], ardel::wire::kPlainPort);
             break;
         }
         // The follow-up step is only recorded here; running it would send.
-        const auto step = w.PendingStep;
-        Check(!step || step == &ardel::Tf_main::SendDiscovery || step == &ardel::Tf_main::SendVersionRequest
-                  || step == &ardel::Tf_main::StartRefresh || step == &ardel::Tf_main::AskPassword,
+        const QString step = ardel::TDiscoveryExchange::StepName(discovery.PendingStep());
+        Check(step.isEmpty() || step == QLatin1String("SendDiscovery") || step == QLatin1String("SendVersionRequest")
+                  || step == QLatin1String("StartRefresh") || step == QLatin1String("AskPassword"),
               "unexpected follow-up step");
     }
-    ardelfuzz::CheckTableLookup(w);
-    w.PendingStep = nullptr;
-    w.UdpTimer->stop();
+    ardelfuzz::CheckTableLookup(f.table);
+    discovery.Reset();
+    discovery.StopReplyWindow();
     ardelfuzz::FlushPostedEvents();
     return 0;
 }

@@ -2,11 +2,9 @@
 // "AETEI" merge, the "ASYRE" and "ASYSI" cell writes, and the command
 // sender's step with the polling that follows it.
 //
-// The command sender exists only once the main window has been shown, and
-// showing it opens the UDP endpoints and broadcasts a discovery: this target
-// therefore refuses to run outside the private test LAN of
-// scripts/netns-run.sh. The password and settings dialogs are left out, so
-// that the device password branch (tag 3) runs without a modal dialog.
+// The exchanges run as in the main window, on endpoints that are never
+// opened: no window, no socket, no namespace. The device password (tag 3)
+// is only announced; no dialog waits for a user.
 //
 // Input: byte 0 sets up the sender's list (bits 0..2: none, name/owner/version
 // poll, password read, settings change, restart; bit 3: the information poll
@@ -14,18 +12,15 @@
 // choosing the sender's address (bits 0..2) and the port the datagram comes
 // from (bit 7: a plain port, so it goes to the plain-reply path instead),
 // followed by a datagram (length byte + bytes).
-#include "fuzz/FuzzSupport.h"
+#include "fuzz/FuzzExchanges.h"
 
-#include "app/ArdelWindows.h"
-#include "app/frm_main.h"
 #include "tavo/TavoCommandSender.h"
+#include "tavo/TavoCommands.h"
 #include "tavo/TavoWire.h"
 
 #include <QTimer>
 
 #include <array>
-#include <cstdio>
-#include <cstdlib>
 
 using ardelfuzz::Check;
 
@@ -38,30 +33,31 @@ const std::array<QString, 8> kPeers = {
 
 // Three devices: two with TAVOW addresses (one TAVOW, one short TAVO
 // address) and one that answers only plain discovery.
-void FillTable(ardel::Tf_main &w)
+void FillTable(ardel::TDeviceTableModel &t)
 {
     const QString e;
-    w.Table()->MergeDeviceRow({QStringLiteral("0.26.75.12.200.3"), QStringLiteral("1001"), QStringLiteral("N**IC"), e, e, e,
-                               kPeers[0], QStringLiteral("74565"), QStringLiteral("10.77.0.1"), QStringLiteral("255.255.0.0")});
-    w.Table()->MergeDeviceRow({QStringLiteral("0.26.75.12.200.4"), QStringLiteral("1001"), QStringLiteral("N**M*"), e, e, e,
-                               kPeers[1], QStringLiteral("7"), e, e});
-    w.Table()->MergeDeviceRow({QStringLiteral("0.26.75.12.200.5"), QStringLiteral("80"), QStringLiteral("AB0I*"), e,
-                               QStringLiteral("owner"), QStringLiteral("name"), kPeers[2], e, e, e});
+    t.MergeDeviceRow({QStringLiteral("0.26.75.12.200.3"), QStringLiteral("1001"), QStringLiteral("N**IC"), e, e, e, kPeers[0],
+                      QStringLiteral("74565"), QStringLiteral("10.77.0.1"), QStringLiteral("255.255.0.0")});
+    t.MergeDeviceRow({QStringLiteral("0.26.75.12.200.4"), QStringLiteral("1001"), QStringLiteral("N**M*"), e, e, e, kPeers[1],
+                      QStringLiteral("7"), e, e});
+    t.MergeDeviceRow({QStringLiteral("0.26.75.12.200.5"), QStringLiteral("80"), QStringLiteral("AB0I*"), e,
+                      QStringLiteral("owner"), QStringLiteral("name"), kPeers[2], e, e, e});
 }
 
 QByteArray Read(int start, int count)
 {
-    return ardel::Tf_main::BuildReadCommand(start, count);
+    return ardel::BuildReadCommand(start, count);
 }
 
-void SetUpSender(ardel::Tf_main &w, std::uint8_t b)
+void SetUpSender(ardel::TDeviceExchanges &ex, std::uint8_t b)
 {
-    ardel::TTavoCommandSender &s = *w.Sender();
+    ardel::TTavoCommandSender &s = *ex.Sender();
     const QString target = kPeers[(b >> 4) & 3];
     const quint32 address = ((b >> 4) & 1) ? 7 : 74565;
+    // The information poll runs from the first row (which has a TAVOW address).
+    if (b & 0x08)
+        ex.InfoPass().RunOverTable();
     s.Timer()->stop();
-    w.InfoRunning = (b & 0x08) != 0;
-    w.InfoIndex = w.InfoRunning ? 0 : -1;
     switch (b & 7) {
     case 1:
         s.SetTarget(target, address);
@@ -94,57 +90,42 @@ void SetUpSender(ardel::Tf_main &w, std::uint8_t b)
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
-    if (!ardelfuzz::InTestLan()) {
-        std::fprintf(stderr, "fuzz_tavo_packet shows the main window, which opens UDP endpoints: "
-                             "run it inside the test LAN (scripts/netns-run.sh -- ...)\n");
-        std::exit(2);
-    }
-    ardel::TArdelWindows &windows = ardelfuzz::Windows();
-    ardel::Tf_main &w = *windows.f_main;
-    // No password or settings dialog: the device password branch returns
-    // instead of waiting for a user.
-    ardel::TDialogs dialogs = w.Dialogs();
-    dialogs.f_passw = nullptr;
-    dialogs.f_settings = nullptr;
-    w.SetDialogs(dialogs);
-    w.show();
-    Check(w.Sender() != nullptr, "no command sender after the first show");
-    // The discovery that the first show starts is left without its timer.
-    w.UdpTimer->stop();
-    ardelfuzz::FlushPostedEvents();
+    ardelfuzz::TFuzzExchanges &f = ardelfuzz::Exchanges();
+    Check(f.exchanges.Sender() != nullptr, "no command sender on the endpoints");
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *bytes, std::size_t size)
 {
-    ardel::Tf_main &w = ardelfuzz::MainWindow();
-    ardelfuzz::ClearTable(w);
-    ardelfuzz::ResetCodec(w);
-    FillTable(w);
-    w.LastCommand = QStringLiteral("X");
-    w.PendingStep = nullptr;
+    ardelfuzz::TFuzzExchanges &f = ardelfuzz::Exchanges();
+    ardel::TDeviceExchanges &ex = f.exchanges;
+    ardelfuzz::ClearTable(f.table);
+    ardel::wire::SetProgramStartValues(f.codec);
+    FillTable(f.table);
+    ex.Discovery().Reset();
+    ex.InfoPass().Reset();
+    ex.Discovery().SendCommand(QStringLiteral("X"), QStringLiteral("255.255.255.255"));
 
     ardelfuzz::Reader in(bytes, size);
-    SetUpSender(w, in.Byte());
+    SetUpSender(ex, in.Byte());
     int records = 0;
     while (!in.AtEnd() && records++ < 32) {
         const std::uint8_t s = in.Byte();
         const QString &peer = kPeers[s & 7];
         const QByteArray datagram = in.Chunk();
         if (s & 0x80)
-            w.IdUDPServer1UDPRead(datagram, peer, ardel::wire::kPlainPort);
+            ex.OnDatagram(datagram, peer, ardel::wire::kPlainPort);
         else
-            w.IdUDPServer1UDPRead(datagram, peer, ardel::wire::kTavoPort);
-        Check(w.Table()->RowCount() <= 3 + records, "more rows than datagrams");
+            ex.OnDatagram(datagram, peer, ardel::wire::kTavoPort);
+        Check(f.table.RowCount() <= 3 + records, "more rows than datagrams");
     }
-    ardelfuzz::CheckTableLookup(w);
-
+    ardelfuzz::CheckTableLookup(f.table);
     // Nothing of this input may act later: no timers, no follow-up.
-    w.Sender()->Timer()->stop();
-    w.UdpTimer->stop();
-    w.TavoListerTimer->stop();
-    w.PendingStep = nullptr;
-    w.InfoRunning = false;
+    ex.Sender()->Timer()->stop();
+    ex.Discovery().StopReplyWindow();
+    ex.Discovery().Reset();
+    ex.InfoPass().Stop();
+    ex.InfoPass().Reset();
     ardelfuzz::FlushPostedEvents();
     return 0;
 }

@@ -15,8 +15,7 @@
 # Each target starts from its committed seeds (fuzz/corpus/<target>) plus
 # what earlier runs found (<build>/fuzz-corpus/<target>, kept between runs).
 # A finding is written to <build>/fuzz-artifacts/<target>/; replay it with
-#   <build>/fuzz/<target> <file>            (fuzz_tavo_packet: inside
-#   scripts/netns-run.sh -- ..., as below)
+#   <build>/fuzz/<target> <file>
 set -euo pipefail
 . "$(dirname "$0")/lib.sh"
 ardel_as_root "$@"
@@ -52,23 +51,10 @@ for t in "${targets[@]}"; do
   mkdir -p "$work" "$art" "$(dirname "$log")"
   rm -f "$art"/crash-* "$art"/leak-* "$art"/timeout-* "$art"/oom-* "$art"/slow-unit-*
 
-  wrap=()
-  leaks=1
-  case "$t" in
-    # Shows the main window, which opens UDP endpoints: only inside the test LAN.
-    fuzz_tavo_packet) wrap=("$root/scripts/netns-run.sh" --) ;;
-  esac
-  case "$t" in
-    # The window's message pane grows with every input, so libFuzzer's
-    # per-input leak check would scan the heap on every run (50x slower).
-    # Leaks are still caught by LeakSanitizer when the run ends.
-    fuzz_plain_reply|fuzz_tavo_packet) leaks=0 ;;
-  esac
-
   echo "=== $t: ${secs}s"
   rc=0
-  "${wrap[@]}" "$exe" -max_total_time="$secs" -timeout=25 -rss_limit_mb=4096 -print_final_stats=1 \
-    -detect_leaks="$leaks" -artifact_prefix="$art/" "$work" "$root/fuzz/corpus/$t" >"$log" 2>&1 || rc=$?
+  "$exe" -max_total_time="$secs" -timeout=25 -rss_limit_mb=4096 -print_final_stats=1 \
+    -artifact_prefix="$art/" "$work" "$root/fuzz/corpus/$t" >"$log" 2>&1 || rc=$?
   execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
   rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -1)
   units=$(find "$work" -type f | wc -l)
