@@ -5,19 +5,19 @@
 # machine's load, which the script prints beside them.
 #
 #   scripts/bench.sh [BUILD_DIR] [what...]
-#   what: small big tavo startup startup-xvfb (default: all of them)
+#   what: small big tavo cli startup startup-xvfb (default: all of them)
 #   REPEAT=N runs every benchmark N times (default 2).
 set -euo pipefail
 . "$(dirname "$0")/lib.sh"
 build="${1:-$ARDEL_ROOT/build-bench}"
 shift || true
 what=("$@")
-[ ${#what[@]} -gt 0 ] || what=(small big tavo startup startup-xvfb)
+[ ${#what[@]} -gt 0 ] || what=(small big tavo cli startup startup-xvfb)
 repeat="${REPEAT:-2}"
 
 if [ -z "${ARDEL_DEV_NS:-}" ]; then
   ardel_configure bench "$build"
-  ardel_build "$build" bench_refresh bench_bare_window ardel ardel-devsim
+  ardel_build "$build" bench_refresh bench_bare_window ardel ardel-cli ardel-devsim
   exec "$ARDEL_ROOT/scripts/netns-run.sh" -- "$0" "$build" "${what[@]}"
 fi
 
@@ -37,6 +37,7 @@ for w in "${what[@]}"; do
       small) quiet "$bench" discovery --devices 2000 --spread 50 --refreshes 3 ;;
       big) quiet "$bench" discovery --devices 10000 --spread 200 --refreshes 3 --extras ;;
       tavo) quiet "$bench" tavo --devices 500 --spread 0 ;;
+      cli) quiet "$bench" cli --cli "$build/tools/cli/ardel-cli" --devices 10000 --spread 200 --refreshes 3 ;;
       startup) quiet "$bench" startup --ardel "$build/app/ardel" --bare "$build/bench/bench_bare_window" --reps 7 ;;
       startup-xvfb)
         if command -v xvfb-run >/dev/null; then

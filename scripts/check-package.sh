@@ -41,9 +41,11 @@ echo "packaging/ardel.desktop: valid, no hints"
 echo "=== dpkg -i"
 ardel_at_exit remove_if_installed
 dpkg -i "$deb"
-caps="$(getcap /usr/bin/ardel)"
-echo "getcap: $caps"
-[[ "$caps" == *cap_net_bind_service* ]] || fail "/usr/bin/ardel lacks cap_net_bind_service"
+for b in /usr/bin/ardel /usr/bin/ardel-cli; do
+  caps="$(getcap "$b")"
+  echo "getcap: $caps"
+  [[ "$caps" == *cap_net_bind_service* ]] || fail "$b lacks cap_net_bind_service"
+done
 files=()
 while read -r f; do
   [ -d "$f" ] || files+=("$f")
@@ -52,11 +54,11 @@ for f in "${files[@]}"; do
   [ -e "$f" ] || fail "installed package lacks $f"
 done
 echo "${#files[@]} files installed"
-for b in /usr/bin/ardel /usr/bin/ardel-devsim; do
+for b in /usr/bin/ardel /usr/bin/ardel-cli /usr/bin/ardel-devsim; do
   sections="$(readelf -S "$b")"
   [[ "$sections" != *.symtab* && "$sections" != *.debug_info* ]] || fail "$b is not stripped"
 done
-man -w ardel ardel-devsim >/dev/null || fail "manual pages not found"
+man -w ardel ardel-cli ardel-devsim >/dev/null || fail "manual pages not found"
 
 echo "=== dpkg -r"
 dpkg -r ardel
