@@ -13,6 +13,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QUdpSocket>
 
 #include <gtest/gtest.h>
 
@@ -202,9 +203,18 @@ TEST_F(CliE2e, ScanOpensOnlyTheChosenAddressAndWritesTheWindowsLog)
 TEST_F(CliE2e, NoEndpointIsExitOneWithTheReason)
 {
     ASSERT_TRUE(startDevices({PlainDevice("10.77.128.21", "0.26.75.12.2.21", "Kft", "A", "AV 1")}));
-    const CliRun r = run({QStringLiteral("scan"), QStringLiteral("--address"), QStringLiteral("10.1.2.3")});
+    // An address no adapter has.
+    CliRun r = run({QStringLiteral("scan"), QStringLiteral("--address"), QStringLiteral("10.1.2.3")});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.err.contains(QStringLiteral("10.1.2.3"))) << r.err.toStdString();
+
+    // Port 1010 of the address taken by another program: the window's message.
+    QUdpSocket holder;
+    ASSERT_TRUE(holder.bind(QHostAddress(QString::fromLatin1(testlan::kWsAddr0)), 1010));
+    r = run({QStringLiteral("scan"), QStringLiteral("--address"), QString::fromLatin1(testlan::kWsAddr0)});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("Hálózat indítási hiba"))) << r.err.toStdString();
+    testlan::pumpFor(100);
     EXPECT_TRUE(plainSent().isEmpty());
 }
 
@@ -239,6 +249,10 @@ TEST_F(CliE2e, SetIpOutcomes)
           QStringLiteral("titok")},
          0,
          {QStringLiteral("A0.26.75.12.4.40//10.77.128.50|2a"), QStringLiteral("A0.26.75.12.4.40/titok/10.77.128.50|2a")}},
+        {"collision, forced",
+         {QStringLiteral("0.26.75.12.4.41"), QStringLiteral("10.77.128.50"), QStringLiteral("--force")},
+         0,
+         {QStringLiteral("A0.26.75.12.4.41//10.77.128.50|2a")}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);

@@ -42,7 +42,7 @@ bool waitIdle(Tf_main *m, int timeoutMs)
     while (t.elapsed() < 50)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     while (t.elapsed() < timeoutMs) {
-        if (!m->IsBusy() && !Probe(m).UdpTimerActive() && !Probe(m).TavoListerTimerActive() && !Probe(m).InfoRunning())
+        if (m->IsIdle())
             return true;
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     }
