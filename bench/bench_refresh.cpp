@@ -87,6 +87,10 @@ struct Args {
     QString ardel;
     QString bare;
     QString cli;
+    int minutes = 60;
+    int periodMs = 3000;
+    int tavoEvery = 10;
+    double tavoShare = 0.25;
 };
 
 Args ParseArgs(const QStringList &a)
@@ -105,7 +109,15 @@ Args ParseArgs(const QStringList &a)
             r.cli = v;
             continue;
         }
-        if (k == QLatin1String("--devices"))
+        if (k == QLatin1String("--minutes"))
+            r.minutes = v.toInt();
+        else if (k == QLatin1String("--period"))
+            r.periodMs = v.toInt();
+        else if (k == QLatin1String("--tavo-every"))
+            r.tavoEvery = v.toInt();
+        else if (k == QLatin1String("--tavo-share"))
+            r.tavoShare = v.toDouble();
+        else if (k == QLatin1String("--devices"))
             r.devices = v.toInt();
         else if (k == QLatin1String("--spread"))
             r.spread = v.toInt();
@@ -702,6 +714,113 @@ int RunCliScan(const Args &a)
     return 0;
 }
 
+// ---------------------------------------------------------------- soak
+
+// The log file within its limit and made of whole lines: it starts with a
+// line's "yy.mm.dd hh:nn:" stamp and ends with a line end.
+bool LogFileSound(const QString &path, qint64 limit, qint64 *size)
+{
+    QFile f(path);
+    *size = f.size();
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray head = f.read(15);
+    f.seek(qMax<qint64>(0, f.size() - 2));
+    const QByteArray tail = f.read(2);
+    const bool stamped = head.size() == 15 && head.at(2) == '.' && head.at(5) == '.' && head.at(8) == ' ' && head.at(11) == ':'
+                         && head.at(14) == ':';
+    const bool sound = *size <= limit && stamped && tail == "\r\n";
+    if (!sound)
+        std::printf("log check failed: size %lld, starts \"%s\", ends %s\n", static_cast<long long>(*size),
+                    head.toPercentEncoding().constData(), tail.toHex().constData());
+    return sound;
+}
+
+// Refreshes every periodMs for minutes, a TAVOW pass every tavoEvery-th
+// time: memory after the first 5 minutes, lost replies, rows of every
+// refresh, and the log file after each of its cuts.
+int RunSoak(const Args &a)
+{
+    std::printf("== soak: %d devices (%.0f %% TAVO), spread %d ms, a refresh every %d ms for %d min, a TAVOW pass every %d; "
+                "goals: RSS growth after 5 min <= 5 MB, 0 lost, every refresh lists all, log within its limit, whole lines; "
+                "load %s\n",
+                a.devices, a.tavoShare * 100, a.spread, a.periodMs, a.minutes, a.tavoEvery, qPrintable(LoadAverage()));
+    testlan::Devsim sim;
+    if (!StartSim(sim, a.devices, a.spread, a.tavoShare))
+        return 1;
+    const pid_t pid = EmulatorPid();
+    StallWatch watch;
+    auto windows = std::make_unique<TArdelWindows>();
+    Tf_main *m = windows->f_main.get();
+    const QString logPath = QDir::current().absoluteFilePath(QStringLiteral("Ardel.log"));
+    constexpr qint64 kLogLimit = 10000000;
+    const int timeout = 4 * (500 + a.spread) * 6 + 20000;
+
+    QElapsedTimer soak;
+    soak.start();
+    const qint64 endMs = qint64(a.minutes) * 60000;
+    double rssAt5 = -1, rssMax = 0;
+    qint64 lostPlain = 0, lostTavo = 0, logMax = 0, previousLog = 0;
+    int refreshes = 0, passes = 0, shortRefreshes = 0, cuts = 0, logFaults = 0;
+    double worstStall = 0;
+    for (int k = 0; soak.elapsed() < endMs; ++k) {
+        QElapsedTimer period;
+        period.start();
+        if (k > 0 && a.tavoEvery > 0 && k % a.tavoEvery == 0) {
+            const SimStats before = QueryStats(sim, pid);
+            const quint64 tavoBefore = Probe(m).TavoDatagramsHandled();
+            QElapsedTimer clock;
+            clock.start();
+            Control<QPushButton>(m, "bbtn_tavorefresh")->click();
+            RunUntilIdle(m, clock, 120000);
+            RunFor(200);
+            const SimStats after = QueryStats(sim, pid);
+            lostTavo += (after.sent - before.sent) - qint64(Probe(m).TavoDatagramsHandled() - tavoBefore);
+            ++passes;
+        } else {
+            const RefreshFigures f = MeasureRefresh(
+                m, sim, pid, watch, [&] { k == 0 ? m->show() : Control<QPushButton>(m, "bbtn_refresh")->click(); }, timeout);
+            lostPlain += f.sent - f.handled;
+            worstStall = std::max(worstStall, f.stallMs);
+            shortRefreshes += f.rows == a.devices ? 0 : 1;
+            ++refreshes;
+        }
+        qint64 logSize = 0;
+        if (!LogFileSound(logPath, kLogLimit, &logSize))
+            ++logFaults;
+        if (logSize < previousLog)
+            ++cuts;
+        previousLog = logSize;
+        logMax = std::max(logMax, logSize);
+        const double rss = CurrentRssMb();
+        if (soak.elapsed() >= 5 * 60000 && rssAt5 < 0)
+            rssAt5 = rss;
+        if (rssAt5 >= 0)
+            rssMax = std::max(rssMax, rss);
+        if (k % 20 == 0) {
+            std::printf("%6.1f min  refreshes %d  passes %d  rss %.1f MB  log %lld bytes (%d cuts)  lost %lld + %lld  load %s\n",
+                        soak.elapsed() / 60000.0, refreshes, passes, rss, static_cast<long long>(logSize), cuts,
+                        static_cast<long long>(lostPlain), static_cast<long long>(lostTavo), qPrintable(LoadAverage()));
+            std::fflush(stdout);
+        }
+        const qint64 rest = a.periodMs - period.elapsed();
+        if (rest > 0)
+            RunFor(int(rest));
+    }
+    const double growth = rssAt5 < 0 ? 0 : rssMax - rssAt5;
+    const bool ok = (rssAt5 < 0 || growth <= 5.0) && lostPlain == 0 && lostTavo == 0 && shortRefreshes == 0 && logFaults == 0;
+    std::printf("SUMMARY soak %d min: %d refreshes (%d short of %d rows), %d TAVOW passes, lost %lld plain + %lld TAVO, "
+                "RSS at 5 min %.1f MB, max after %.1f MB (growth %.1f MB), worst stall %.1f ms, log max %lld bytes, %d cuts, "
+                "%d checks of the log failed [%s]\n",
+                a.minutes, refreshes, shortRefreshes, a.devices, passes, static_cast<long long>(lostPlain),
+                static_cast<long long>(lostTavo), rssAt5, rssMax, growth, worstStall, static_cast<long long>(logMax), cuts,
+                logFaults, ok ? "goals met" : "GOAL MISSED");
+    std::fflush(stdout);
+    windows.reset();
+    sim.stop();
+    return ok ? 0 : 1;
+}
+
 // ---------------------------------------------------------------- startup
 
 // Runs in the device namespace: the wall clock of the first datagram to 65535.
@@ -878,6 +997,8 @@ int main(int argc, char **argv)
         return RunTavo(a);
     if (a.mode == QLatin1String("cli"))
         return RunCliScan(a);
-    std::fprintf(stderr, "usage: bench_refresh discovery|tavo|cli|startup [options] (see the file's head)\n");
+    if (a.mode == QLatin1String("soak"))
+        return RunSoak(a);
+    std::fprintf(stderr, "usage: bench_refresh discovery|tavo|cli|soak|startup [options] (see the file's head)\n");
     return 2;
 }
