@@ -484,7 +484,35 @@ bool TNaplo::CopyTail(int from, off_t position, int to)
     }
 }
 
-// Keeps the last LogLimit div 2 bytes. The tail goes to "<log>.tmp", which then
+// Where the kept tail starts: position itself when a line starts there, else
+// just after the next line end, so that the cut file holds whole lines only.
+// A tail that is all one line (longer than the half limit) is cut at the byte.
+off_t TNaplo::LineStartFrom(int from, off_t position, off_t size)
+{
+    if (position <= 0)
+        return 0;
+    static thread_local QByteArray buffer(kCopyChunk, Qt::Uninitialized);
+    off_t at = position - 1; // the byte before the tail: a line end or not
+    while (at < size) {
+        const ssize_t n = ::pread(from, buffer.data(), kCopyChunk, at);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return position;
+        }
+        if (n == 0)
+            break;
+        const char *lf = static_cast<const char *>(std::memchr(buffer.constData(), '\n', size_t(n)));
+        if (lf) {
+            const off_t start = at + (lf - buffer.constData()) + 1;
+            return start < size ? start : position;
+        }
+        at += n;
+    }
+    return position;
+}
+
+// Keeps at most the last LogLimit div 2 bytes, from a line start. The tail goes to "<log>.tmp", which then
 // replaces the log in one rename: at no moment is the log missing, and a cut
 // that fails halfway leaves the log as it was. False when the log was not cut.
 bool TNaplo::Cut()
@@ -517,7 +545,8 @@ bool TNaplo::Cut()
         const int out = ::open(tmp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
         if (out >= 0) {
             (void)::fchmod(out, st.st_mode & 07777);
-            bool copied = CopyTail(in, st.st_size - keep, out) && ::fsync(out) == 0;
+            const off_t from = LineStartFrom(in, st.st_size - keep, st.st_size);
+            bool copied = CopyTail(in, from, out) && ::fsync(out) == 0;
             copied = ::close(out) == 0 && copied;
             done = copied && ::rename(tmp.constData(), path.constData()) == 0;
             if (!done)

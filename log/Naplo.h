@@ -95,6 +95,7 @@ private:
     bool Append(const char *data, size_t size);
     bool AppendLine(const QByteArray &bytes);
     bool CutDue() const;
+    static off_t LineStartFrom(int from, off_t position, off_t size);
     bool Cut();
     bool CopyTail(int from, off_t position, int to);
 
