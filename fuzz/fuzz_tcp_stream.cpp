@@ -26,11 +26,6 @@ using ardelfuzz::Check;
 
 namespace {
 
-// The checks and the reference below are the harness, not the unit: they are
-// built without coverage instrumentation, so that they neither cost a callback
-// per byte nor steer the fuzzer towards their own branches.
-#define ARDEL_HARNESS __attribute__((no_sanitize("coverage")))
-
 ARDEL_HARNESS void CheckBounded(const TTavoStreamFramer &f)
 {
     Check(f.Partial().size() <= TTavoStreamFramer::kMaxFrame, "frame buffer grew past the largest packet");

@@ -1,9 +1,11 @@
 // Address and text helpers that see texts from devices and from the user:
 // CheckIP and AddressToBytes (address field), IsValidMac, IsValidIp and
 // MacToHex (device table), IPTextToBytes (own subnet), SplitText, and the
-// decimal readers they are built on, checked against reference readings.
+// decimal readers they are built on, checked against reference readings
+// (fuzz/DecimalReference.h; fuzz_decimal_text feeds the readers alone).
 // Byte 0 selects the helper and how the rest is read (code page 1250, as
 // devices send it, or UTF-8, as the user may paste it).
+#include "fuzz/DecimalReference.h"
 #include "fuzz/FuzzSupport.h"
 
 #include "app/core/DeviceTable.h"
@@ -19,129 +21,7 @@
 
 using ardelfuzz::Check;
 
-namespace {
-
-// ---- Reference readings, written apart from the readers under test: the
-// form is checked character by character and the size compared as a digit
-// string, so they cannot overflow either; the value then comes from Qt.
-
-bool IsAsciiDigit(QChar c)
-{
-    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
-}
-
-// The digits of a number without sign and leading zeros ("0" for zero), or
-// nothing when the text is not an optional sign (if allowed) and digits.
-std::optional<QString> RefDigits(const QString &text, bool signAllowed, bool &negative)
-{
-    qsizetype i = 0;
-    negative = false;
-    if (signAllowed && !text.isEmpty() && (text.at(0) == QLatin1Char('-') || text.at(0) == QLatin1Char('+'))) {
-        negative = text.at(0) == QLatin1Char('-');
-        i = 1;
-    }
-    if (i >= text.size())
-        return std::nullopt;
-    for (qsizetype j = i; j < text.size(); ++j)
-        if (!IsAsciiDigit(text.at(j)))
-            return std::nullopt;
-    QString digits = text.mid(i);
-    while (digits.size() > 1 && digits.at(0) == QLatin1Char('0'))
-        digits.remove(0, 1);
-    return digits;
-}
-
-bool NotAbove(const QString &digits, const char *limit)
-{
-    const QString l = QString::fromLatin1(limit);
-    return digits.size() != l.size() ? digits.size() < l.size() : digits <= l;
-}
-
-std::optional<qint64> RefDecimal(const QString &text)
-{
-    bool negative = false;
-    const std::optional<QString> digits = RefDigits(text, true, negative);
-    if (text.size() > 19 || !digits || !NotAbove(*digits, negative ? "9223372036854775808" : "9223372036854775807"))
-        return std::nullopt;
-    bool ok = false;
-    const qint64 v = text.toLongLong(&ok, 10);
-    Check(ok, "reference: Qt refused a decimal");
-    return v;
-}
-
-std::optional<int> RefDigitsValue(const QString &text)
-{
-    bool negative = false;
-    const std::optional<QString> digits = RefDigits(text, false, negative);
-    if (!digits || !NotAbove(*digits, "2147483647"))
-        return std::nullopt;
-    bool ok = false;
-    const int v = digits->toInt(&ok, 10);
-    Check(ok, "reference: Qt refused digits");
-    return v;
-}
-
-std::optional<int> RefUnsignedByte(const QString &text)
-{
-    const std::optional<qint64> v = RefDecimal(text);
-    if (!v || *v < 0 || *v > 255 || text.startsWith(QLatin1Char('-')))
-        return std::nullopt;
-    return static_cast<int>(*v);
-}
-
-template <typename T> T RefDecimalOr(const QString &text, T fallback)
-{
-    const std::optional<qint64> v = RefDecimal(text);
-    if (!v || *v < qint64(std::numeric_limits<T>::min()) || (*v > 0 && quint64(*v) > quint64(std::numeric_limits<T>::max())))
-        return fallback;
-    return static_cast<T>(*v);
-}
-
-// Every reader on one text.
-void CheckReaders(const QString &t)
-{
-    const std::optional<qint64> dec = RefDecimal(t);
-    qint64 v64 = -12345;
-    Check(ardel::ParseDecimal(t, v64) == dec.has_value(), "ParseDecimal acceptance");
-    Check(v64 == dec.value_or(-12345), "ParseDecimal value");
-
-    const std::optional<int> digits = RefDigitsValue(t);
-    int v = -12345;
-    Check(ardel::ParseDigits(t, v) == digits.has_value(), "ParseDigits acceptance");
-    Check(v == digits.value_or(-12345), "ParseDigits value");
-    Check(ardel::DigitsOr(t, 256) == digits.value_or(256), "DigitsOr");
-
-    const std::optional<int> byte = RefUnsignedByte(t);
-    v = -12345;
-    Check(ardel::ParseUnsignedByte(t, v) == byte.has_value(), "ParseUnsignedByte acceptance");
-    Check(v == byte.value_or(-12345), "ParseUnsignedByte value");
-
-    Check(ardel::DecimalOr<qint32>(t, -99) == RefDecimalOr<qint32>(t, -99), "DecimalOr<qint32>");
-    Check(ardel::DecimalOr<quint32>(t, 1) == RefDecimalOr<quint32>(t, 1), "DecimalOr<quint32>");
-    Check(ardel::DecimalOr<qint64>(t, -99) == RefDecimalOr<qint64>(t, -99), "DecimalOr<qint64>");
-}
-
-template <std::size_t N> void CheckDotted(const QString &text)
-{
-    const QStringList pieces = ardel::SplitText(text, QLatin1Char('.'));
-    bool expected = pieces.size() == qsizetype(N);
-    std::array<quint8, N> want{};
-    for (qsizetype i = 0; expected && i < pieces.size(); ++i) {
-        const std::optional<int> d = RefDigitsValue(pieces.at(i));
-        expected = pieces.at(i).size() <= 3 && d && *d <= 255;
-        if (expected)
-            want[std::size_t(i)] = quint8(*d);
-    }
-    std::array<quint8, N> got;
-    got.fill(0xA5);
-    Check(ardel::ParseDottedBytes(text, got) == expected, "ParseDottedBytes acceptance");
-    if (expected)
-        Check(got == want, "ParseDottedBytes bytes");
-    else
-        Check(std::all_of(got.cbegin(), got.cend(), [](quint8 b) { return b == 0xA5; }), "ParseDottedBytes wrote a refused text");
-}
-
-} // namespace
+using namespace ardelfuzz; // the reference readings
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
@@ -253,10 +133,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *bytes, std::size_t siz
             CheckReaders(piece);
         break;
     }
-    case 7:
-        CheckDotted<4>(text);
-        CheckDotted<6>(text);
+    case 7: {
+        Pieces pieces;
+        DottedPieces(text, pieces);
+        CheckDotted<4>(text, pieces);
+        CheckDotted<6>(text, pieces);
         break;
+    }
     }
     return 0;
 }

@@ -7,7 +7,8 @@
 #       seconds-per-target  default 60; a few seconds make a CI smoke run
 #       target              fuzz_tavo_codec fuzz_text fuzz_plain_reply
 #                           fuzz_tavo_packet fuzz_tcp_stream fuzz_echo_filter
-#                           fuzz_discovery_reply fuzz_aetei_reply (default: all)
+#                           fuzz_discovery_reply fuzz_aetei_reply fuzz_decimal_text
+#                           (default: all)
 #
 # Environment: ARDEL_FUZZ_DIR (default build-fuzz), ARDEL_JOBS (build jobs,
 # default: every core).
@@ -25,7 +26,7 @@ secs="${1:-60}"
 shift || true
 case "$secs" in (*[!0-9]*|'') echo "usage: $0 [seconds-per-target] [target...]" >&2; exit 2 ;; esac
 all=(fuzz_tavo_codec fuzz_text fuzz_plain_reply fuzz_tavo_packet fuzz_tcp_stream fuzz_echo_filter
-     fuzz_discovery_reply fuzz_aetei_reply)
+     fuzz_discovery_reply fuzz_aetei_reply fuzz_decimal_text)
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=("${all[@]}")
 dir="${ARDEL_FUZZ_DIR:-build-fuzz}"
