@@ -51,7 +51,7 @@ bool TEchoFilter::IsEcho(const QString &peer, const QByteArray &datagram, const 
         r.at = nowMs;
         return mine <= others;
     }
-    if (recent.size() >= kPerDevice) {
+    if (recent.size() >= m_perDevice) {
         recent.removeFirst();
         --m_entries;
     }

@@ -28,10 +28,10 @@ public:
     static constexpr int kMaxEntries = 4096;
 
     // Datagrams longer than maxDatagram cannot be answers: they are never
-    // taken as echoes and never remembered. maxEntries is there for the
-    // fuzzer, which reaches a small bound far faster.
-    explicit TEchoFilter(qsizetype maxDatagram, int maxEntries = kMaxEntries)
-        : m_maxDatagram(maxDatagram), m_maxEntries(maxEntries)
+    // taken as echoes and never remembered. maxEntries and perDevice are
+    // there for the fuzzer, which reaches small bounds far faster.
+    explicit TEchoFilter(qsizetype maxDatagram, int maxEntries = kMaxEntries, int perDevice = kPerDevice)
+        : m_maxDatagram(maxDatagram), m_maxEntries(maxEntries), m_perDevice(perDevice)
     {
     }
 
@@ -55,6 +55,7 @@ private:
 
     qsizetype m_maxDatagram;
     int m_maxEntries;
+    int m_perDevice;
     QHash<QString, QList<Recent>> m_recent;
     int m_entries = 0;
 };
