@@ -145,8 +145,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *bytes, std::size_t siz
     TTavoStreamFramer once = Start(openFrame);
     const QList<QByteArray> framesOnce = once.Feed(whole);
     CheckBounded(once);
-    Check(framesInPieces.size() == framesOnce.size()
-              && std::equal(framesOnce.begin(), framesOnce.end(), framesInPieces.begin())
+    Check(framesInPieces.size() == framesOnce.size() && std::equal(framesOnce.begin(), framesOnce.end(), framesInPieces.begin())
               && pieces.InFrame() == once.InFrame() && pieces.Partial() == once.Partial(),
           "the outcome depends on how the stream was cut");
 

@@ -24,6 +24,23 @@ QStringList SplitText(const QString &text, QChar sep)
     return list;
 }
 
+QString Ipv4Text(quint32 address)
+{
+    char text[16];
+    char *out = text;
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        const unsigned part = (address >> shift) & 0xFF;
+        if (part >= 100)
+            *out++ = char('0' + part / 100);
+        if (part >= 10)
+            *out++ = char('0' + part / 10 % 10);
+        *out++ = char('0' + part % 10);
+        if (shift)
+            *out++ = '.';
+    }
+    return QString::fromLatin1(text, out - text);
+}
+
 QByteArray AddressToBytes(const QString &dotted)
 {
     QByteArray bytes;

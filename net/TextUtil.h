@@ -21,4 +21,8 @@ QStringList SplitText(const QString &text, QChar sep);
 // not one), low 8 bits. "192.168.1.50" gives C0 A8 01 32.
 QByteArray AddressToBytes(const QString &dotted);
 
+// An IPv4 address (host order) as Qt writes it: "10.77.0.1", no leading zeros.
+// Built by hand: the receive path formats one per datagram.
+QString Ipv4Text(quint32 address);
+
 } // namespace ardel

@@ -1,5 +1,6 @@
 #include "net/UDPComms.h"
 
+#include "net/DatagramBatch.h"
 #include "net/IPInfo.h"
 #include "net/SocketBroadcast.h"
 #include "net/TextUtil.h"
@@ -12,12 +13,6 @@
 #include <utility>
 
 namespace ardel {
-
-namespace {
-// Large enough that a burst of thousands of discovery replies is not dropped
-// by the kernel before the event loop gets to them.
-constexpr int kReceiveBuffer = 16 * 1024 * 1024;
-} // namespace
 
 TUDPComms::TUDPComms(TMessageEvent memo, QObject *parent) : QObject(parent), MessageMemo(std::move(memo))
 {
@@ -185,32 +180,30 @@ void TUDPComms::readPending(Endpoint *ep)
     // inside this signal would leave the socket unread until the dialog closed.
     QUdpSocket *sock = ep->Socket;
     ep->ReadingHeld = false;
-    bool readOne = false;
-    while (sock && sock->state() == QAbstractSocket::BoundState && sock->hasPendingDatagrams()) {
-        // Past the bound the kernel keeps the rest and the dispatch reads on
-        // once the queue drains. At least one is read all the same: Qt stops
-        // watching a socket that signalled readyRead and was not read before
-        // its next signal, and then nothing would signal again.
-        if (readOne && (ep->Queue.size() >= kMaxQueued || ep->QueuedBytes >= kMaxQueuedBytes)) {
-            ep->ReadingHeld = true;
-            break;
-        }
-        readOne = true;
-        if (sock->pendingDatagramSize() > kMaxDatagram)
+    if (!sock)
+        return;
+    // Past the bound the kernel keeps the rest and the dispatch reads on once
+    // the queue drains. At least one is read all the same: Qt stops watching a
+    // socket that signalled readyRead and was not read before its next signal,
+    // and then nothing would signal again.
+    const auto room = [ep]() -> qsizetype {
+        if (ep->QueuedBytes >= kMaxQueuedBytes || ep->Queue.size() >= kMaxQueued)
+            return 0;
+        return qsizetype(kMaxQueued - ep->Queue.size());
+    };
+    const auto put = [this, ep](TWaitingDatagram &&d) {
+        if (d.Truncated)
             ++m_truncated;
-        QNetworkDatagram d = sock->receiveDatagram(kMaxDatagram);
-        if (!d.isValid())
-            continue;
-        const QHostAddress sender = d.senderAddress();
-        bool ok = false;
-        const quint32 v4 = sender.toIPv4Address(&ok);
         Received r;
-        r.Data = d.data();
-        r.Peer = ok ? QHostAddress(v4).toString() : sender.toString();
-        r.PeerPort = static_cast<quint16>(d.senderPort());
+        r.Data = std::move(d.Data);
+        r.Peer = d.IsV4 ? Ipv4Text(d.V4) : d.Other.toString();
+        r.PeerPort = d.Port;
         ep->QueuedBytes += r.Data.size();
         ep->Queue.push_back(std::move(r));
-    }
+    };
+    bool held = false;
+    ReadWaitingDatagrams(*sock, kMaxDatagram, room, put, &held);
+    ep->ReadingHeld = held;
     postDispatch();
 }
 

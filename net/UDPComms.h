@@ -58,6 +58,10 @@ class TUDPComms : public QObject, public TDatagramSender {
 public:
     static constexpr quint16 kLocalPort = 1010;
     static constexpr qint64 kMaxDatagram = 8192;
+    // SO_RCVBUF of every endpoint: large enough that a burst of thousands of
+    // discovery replies is not dropped by the kernel before the event loop
+    // gets to them.
+    static constexpr int kReceiveBuffer = 16 * 1024 * 1024;
     // Longest stretch the receive handler keeps the main thread in one go.
     static constexpr qint64 kReadSliceMs = 20;
     // Datagrams of one endpoint read from its socket but not yet handed to

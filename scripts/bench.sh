@@ -5,7 +5,7 @@
 # machine's load, which the script prints beside them.
 #
 #   scripts/bench.sh [BUILD_DIR] [what...]
-#   what: small big tavo cli startup startup-xvfb (default: all of them)
+#   what: small big huge flood tavo tavo2000 cli startup startup-xvfb (default: all but huge, tavo2000 and flood)
 #   REPEAT=N runs every benchmark N times (default 2).
 set -euo pipefail
 . "$(dirname "$0")/lib.sh"
@@ -17,7 +17,7 @@ repeat="${REPEAT:-2}"
 
 if [ -z "${ARDEL_DEV_NS:-}" ]; then
   ardel_configure bench "$build"
-  ardel_build "$build" bench_refresh bench_bare_window ardel ardel-cli ardel-devsim
+  ardel_build "$build" bench_refresh bench_flood bench_bare_window ardel ardel-cli ardel-devsim
   exec "$ARDEL_ROOT/scripts/netns-run.sh" -- "$0" "$build" "${what[@]}"
 fi
 
@@ -36,7 +36,10 @@ for w in "${what[@]}"; do
     case "$w" in
       small) quiet "$bench" discovery --devices 2000 --spread 50 --refreshes 3 ;;
       big) quiet "$bench" discovery --devices 10000 --spread 200 --refreshes 3 --extras ;;
+      huge) quiet "$bench" discovery --devices 65000 --spread 1000 --refreshes 1 --extras ;;
       tavo) quiet "$bench" tavo --devices 500 --spread 0 ;;
+      tavo2000) quiet "$bench" tavo --devices 2000 --spread 0 ;;
+      flood) quiet "$build/bench/bench_flood" --count 200000 --sources 20000 --rounds 1 ;;
       cli) quiet "$bench" cli --cli "$build/tools/cli/ardel-cli" --devices 10000 --spread 200 --refreshes 3 ;;
       startup) quiet "$bench" startup --ardel "$build/app/ardel" --bare "$build/bench/bench_bare_window" --reps 7 ;;
       startup-xvfb)

@@ -4,7 +4,7 @@
 #
 #   <name>-ws   the workstation: ws0 10.77.0.1/16 and ws1 10.78.0.1/16, no default route
 #   <name>-dev  the devices:     dev0 10.77.0.2/16 and dev1 10.78.0.2/16, with
-#               10.77.128.0/17, 10.78.128.0/17 and 10.99.0.0/16 routed as local
+#               10.77.1.0-10.77.255.255, 10.78.128.0/17 and 10.99.0.0/16 routed as local
 #               addresses, so that one emulator process can answer from any of
 #               them (10.99.x.x lies outside both workstation subnets)
 #
@@ -65,6 +65,11 @@ devx ip addr add 10.78.0.2/16 brd + dev dev1
 devx ip link set dev0 up
 devx ip link set dev1 up
 devx ip route add local 10.77.128.0/17 dev lo
+# 10.77.1.0 to 10.77.127.255 too, for a nearly full /16 (10.77.0.x stays
+# free: tests use it for hosts that do not exist).
+for net in 10.77.1.0/24 10.77.2.0/23 10.77.4.0/22 10.77.8.0/21 10.77.16.0/20 10.77.32.0/19 10.77.64.0/18; do
+  devx ip route add local "$net" dev lo
+done
 devx ip route add local 10.78.128.0/17 dev lo
 devx ip route add local 10.99.0.0/16 dev lo
 

@@ -1,5 +1,7 @@
 #include "config/AddressEdit.h"
+#include "net/TextUtil.h"
 
+#include <QHostAddress>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -56,6 +58,13 @@ TEST(AddressToBytes, OneBytePerPart)
     };
     for (const auto &c : cases)
         EXPECT_EQ(AddressToBytes(QString::fromUtf16(c.dotted)), c.bytes) << QString::fromUtf16(c.dotted).toStdString();
+}
+
+TEST(Ipv4Text, WrittenAsQtWritesIt)
+{
+    const quint32 cases[] = {0, 0x0A4D0001u, 0xFFFFFFFFu, 0x01020304u, 0x0A000A64u, 0xC0A80163u, 0x6463090Au};
+    for (const quint32 a : cases)
+        EXPECT_EQ(Ipv4Text(a), QHostAddress(a).toString()) << a;
 }
 
 TEST(AddressToFieldText, LeftAlignedGroups)

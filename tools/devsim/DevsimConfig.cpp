@@ -1,5 +1,7 @@
 #include "tools/devsim/DevsimConfig.h"
 
+#include "net/TextUtil.h"
+
 #include "net/DecimalText.h"
 
 #include <QHash>
@@ -222,7 +224,7 @@ bool ParseIPv4(const QString &text, std::uint32_t &ip)
 
 QString IpToText(std::uint32_t ip)
 {
-    return QStringLiteral("%1.%2.%3.%4").arg(ip >> 24).arg((ip >> 16) & 0xFF).arg((ip >> 8) & 0xFF).arg(ip & 0xFF);
+    return Ipv4Text(ip);
 }
 
 bool ParseMacText(const QString &text, Mac &mac)

@@ -1,0 +1,111 @@
+#include "net/DatagramBatch.h"
+
+#include <QNetworkDatagram>
+#include <QUdpSocket>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <vector>
+
+namespace ardel {
+
+namespace {
+
+TWaitingDatagram FromQt(const QNetworkDatagram &d, bool truncated)
+{
+    TWaitingDatagram w;
+    w.Data = d.data();
+    const QHostAddress sender = d.senderAddress();
+    bool ok = false;
+    const quint32 v4 = sender.toIPv4Address(&ok);
+    w.IsV4 = ok;
+    w.V4 = v4;
+    if (!ok)
+        w.Other = sender;
+    w.Port = static_cast<quint16>(d.senderPort());
+    w.Truncated = truncated;
+    return w;
+}
+
+} // namespace
+
+qsizetype ReadWaitingDatagrams(QUdpSocket &socket, qint64 maxSize, const std::function<qsizetype()> &room,
+                               const std::function<void(TWaitingDatagram &&)> &put, bool *held)
+{
+    *held = false;
+    if (socket.state() != QAbstractSocket::BoundState || !socket.hasPendingDatagrams())
+        return 0;
+    // The first through Qt: reading through it is what makes Qt watch the
+    // socket again after a readyRead.
+    const bool longer = socket.pendingDatagramSize() > maxSize;
+    const QNetworkDatagram first = socket.receiveDatagram(maxSize);
+    qsizetype count = 0;
+    if (first.isValid()) {
+        put(FromQt(first, longer));
+        ++count;
+    }
+
+    // The rest straight from the descriptor, up to 64 per recvmmsg.
+    const qintptr fd = socket.socketDescriptor();
+    if (fd < 0)
+        return count;
+    constexpr int kBatch = 64;
+    thread_local std::vector<char> buffer;
+    const size_t slot = size_t(maxSize);
+    if (buffer.size() < slot * kBatch)
+        buffer.resize(slot * kBatch);
+    std::array<iovec, kBatch> iov{};
+    std::array<mmsghdr, kBatch> msgs{};
+    std::array<sockaddr_storage, kBatch> from{};
+    for (;;) {
+        const int want = int(std::min<qsizetype>(kBatch, room()));
+        if (want <= 0) {
+            *held = true;
+            return count;
+        }
+        for (int k = 0; k < want; ++k) {
+            iov[size_t(k)] = {buffer.data() + size_t(k) * slot, slot};
+            msgs[size_t(k)] = mmsghdr{};
+            msgs[size_t(k)].msg_hdr.msg_iov = &iov[size_t(k)];
+            msgs[size_t(k)].msg_hdr.msg_iovlen = 1;
+            msgs[size_t(k)].msg_hdr.msg_name = &from[size_t(k)];
+            msgs[size_t(k)].msg_hdr.msg_namelen = sizeof(sockaddr_storage);
+        }
+        const int n = ::recvmmsg(int(fd), msgs.data(), unsigned(want), MSG_DONTWAIT, nullptr);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return count;
+        for (int k = 0; k < n; ++k) {
+            const mmsghdr &m = msgs[size_t(k)];
+            TWaitingDatagram w;
+            w.Data = QByteArray(buffer.data() + size_t(k) * slot, qsizetype(std::min<size_t>(m.msg_len, slot)));
+            w.Truncated = (m.msg_hdr.msg_flags & MSG_TRUNC) != 0;
+            const auto *sa = reinterpret_cast<const sockaddr *>(&from[size_t(k)]);
+            if (sa->sa_family == AF_INET) {
+                const auto *in = reinterpret_cast<const sockaddr_in *>(sa);
+                w.IsV4 = true;
+                w.V4 = ntohl(in->sin_addr.s_addr);
+                w.Port = ntohs(in->sin_port);
+            } else {
+                QHostAddress a(sa);
+                bool ok = false;
+                const quint32 v4 = a.toIPv4Address(&ok);
+                w.IsV4 = ok;
+                w.V4 = v4;
+                if (!ok)
+                    w.Other = a;
+                w.Port = sa->sa_family == AF_INET6 ? ntohs(reinterpret_cast<const sockaddr_in6 *>(sa)->sin6_port) : 0;
+            }
+            put(std::move(w));
+            ++count;
+        }
+        if (n < want)
+            return count;
+    }
+}
+
+} // namespace ardel
