@@ -668,6 +668,19 @@ int RunTavo(const Args &a)
     std::printf("round trip inside the pass (request to the next request, emulator clock): mean %.3f ms over %zu requests; "
                 "per device (1 ms resolution) median %.2f ms, p90 %.2f ms\n",
                 rtMean, seq.size(), rtInner, Quantile(inner, 0.9));
+    // Where the pass waited: the longest gaps between consecutive requests.
+    std::vector<std::pair<qint64, size_t>> gaps;
+    for (size_t i = 1; i < seq.size(); ++i)
+        gaps.emplace_back(seq[i].first - seq[i - 1].first, i);
+    std::sort(gaps.begin(), gaps.end(), std::greater<>());
+    qint64 gapSum = 0;
+    for (size_t k = 0; k < gaps.size() && k < 50; ++k)
+        gapSum += gaps[k].first;
+    std::printf("longest gaps between requests:");
+    for (size_t k = 0; k < gaps.size() && k < 5; ++k)
+        std::printf(" %lld ms before %s (request %zu)", static_cast<long long>(gaps[k].first),
+                    qPrintable(seq[gaps[k].second].second), gaps[k].second);
+    std::printf("; the 50 longest: %lld ms\n", static_cast<long long>(gapSum));
     std::printf("SUMMARY tavo %d: wall %.1f ms vs N x 3 x probe RT + 750 = %.1f ms -> %.3f x (goal <= 1.2) %s; "
                 "vs N x 3 x in-pass mean RT + 750 = %.1f ms -> %.3f x\n",
                 a.devices, wallMs, floorProbe, wallMs / floorProbe, wallMs <= 1.2 * floorProbe ? "goal met" : "GOAL MISSED",
