@@ -58,6 +58,17 @@ wsx ip link set ws0 up
 wsx ip link set ws1 up
 # Devices outside the workstation's subnets are on the first segment.
 wsx ip route add 10.99.0.0/16 dev ws0
+# The emulated devices' ranges go through the device end of each link, so
+# the workstation needs one neighbour entry per link instead of one per
+# device: the kernel's neighbour table (net.ipv4.neigh.default.gc_thresh3,
+# 1024 by default and shared by every namespace) would otherwise fill up
+# when the program asks a thousand devices in turn, and sends would wait for
+# its garbage collection. 10.77.0.x stays on-link: tests use it for absent
+# hosts, which must stay unanswered at the link layer.
+for net in 10.77.1.0/24 10.77.2.0/23 10.77.4.0/22 10.77.8.0/21 10.77.16.0/20 10.77.32.0/19 10.77.64.0/18 10.77.128.0/17; do
+  wsx ip route add "$net" via 10.77.0.2 dev ws0
+done
+wsx ip route add 10.78.128.0/17 via 10.78.0.2 dev ws1
 
 devx ip link set lo up
 devx ip addr add 10.77.0.2/16 brd + dev dev0
