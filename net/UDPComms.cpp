@@ -259,8 +259,16 @@ void TUDPComms::dispatchPending()
                 m_nextQueue = (m_nextQueue + k + 1) % m_servers.size();
             }
         }
-        if (!ep)
-            break;
+        if (!ep) {
+            // What arrived while the queue was handled is read within the
+            // slice, not after another turn of the event loop: under a flood
+            // that turn (a poll, the socket's notification) cost as much as
+            // the datagrams it brought.
+            readWhatIsLeft();
+            if (!anyQueued())
+                break;
+            continue;
+        }
         Received r = std::move(ep->Queue.front());
         ep->Queue.pop_front();
         ep->QueuedBytes -= r.Data.size();
