@@ -184,10 +184,9 @@ struct Sender {
         const QString ns = testlan::deviceNamespace();
         proc.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         proc.start(QStringLiteral("ip"), {QStringLiteral("netns"), QStringLiteral("exec"), ns,
-                                          QCoreApplication::applicationFilePath(), QStringLiteral("send"),
-                                          QStringLiteral("--to"), a.to, QStringLiteral("--port"), QString::number(port),
-                                          QStringLiteral("--count"), QString::number(a.count), QStringLiteral("--sources"),
-                                          QString::number(a.sources)});
+                                          QCoreApplication::applicationFilePath(), QStringLiteral("send"), QStringLiteral("--to"),
+                                          a.to, QStringLiteral("--port"), QString::number(port), QStringLiteral("--count"),
+                                          QString::number(a.count), QStringLiteral("--sources"), QString::number(a.sources)});
         return proc.waitForStarted(5000);
     }
     void Go()
@@ -353,9 +352,8 @@ int RunReceiver(const Args &a)
         const Figures d = a.drain ? FloodDrain(a, sender) : Figures{};
         std::printf("SUMMARY flood round %d: program %.0f replies/s (%llu handled), drain %.0f/s (%llu read), ratio %.3f "
                     "[%s]\n",
-                    round, p.rate, static_cast<unsigned long long>(p.handled), d.rate,
-                    static_cast<unsigned long long>(d.handled), d.rate > 0 ? p.rate / d.rate : 0.0,
-                    p.rate >= 100000 ? "goal met" : "GOAL MISSED");
+                    round, p.rate, static_cast<unsigned long long>(p.handled), d.rate, static_cast<unsigned long long>(d.handled),
+                    d.rate > 0 ? p.rate / d.rate : 0.0, p.rate >= 100000 ? "goal met" : "GOAL MISSED");
         std::fflush(stdout);
     }
     sender.Stop();
