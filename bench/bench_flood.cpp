@@ -10,6 +10,7 @@
 //       sender, started in the device namespace; floods once per line read
 //       from stdin and prints "sent N ms")
 #include "app/ArdelWindows.h"
+#include "bench/BenchSupport.h"
 #include "app/MainWindowProbe.h"
 #include "net/UDPComms.h"
 #include "tavo/TavoWire.h"
@@ -36,6 +37,7 @@
 #include <vector>
 
 using namespace ardel;
+using ardelbench::LoadAverage;
 
 namespace {
 
@@ -80,12 +82,6 @@ Args ParseArgs(const QStringList &a)
         std::exit(2);
     }
     return r;
-}
-
-QString LoadAverage()
-{
-    QFile f(QStringLiteral("/proc/loadavg"));
-    return f.open(QIODevice::ReadOnly) ? QString::fromLatin1(f.readAll()).section(QLatin1Char(' '), 0, 2) : QString();
 }
 
 // ---------------------------------------------------------------- sender

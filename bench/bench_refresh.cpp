@@ -16,6 +16,7 @@
 // startup: wall clock from exec to the first "X" on the wire, beside a bare Qt
 //   Widgets window's first expose (bench_bare_window).
 #include "app/ArdelWindows.h"
+#include "bench/BenchSupport.h"
 #include "app/MainWindowProbe.h"
 #include "net/TextUtil.h"
 #include "tavo/TAVOProtocol.h"
@@ -59,6 +60,7 @@
 extern char **environ;
 
 using namespace ardel;
+using ardelbench::LoadAverage;
 
 namespace {
 
@@ -177,14 +179,6 @@ double Quantile(std::vector<double> v, double q)
         return 0;
     std::sort(v.begin(), v.end());
     return v[std::min(v.size() - 1, size_t(q * double(v.size())))];
-}
-
-QString LoadAverage()
-{
-    QFile f(QStringLiteral("/proc/loadavg"));
-    if (!f.open(QIODevice::ReadOnly))
-        return QString();
-    return QString::fromLatin1(f.readAll()).section(QLatin1Char(' '), 0, 2);
 }
 
 // Longest gap between ticks of a 1 ms timer on the main thread: how long the

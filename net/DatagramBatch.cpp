@@ -14,20 +14,16 @@ namespace ardel {
 
 namespace {
 
-TWaitingDatagram FromQt(const QNetworkDatagram &d, bool truncated)
+// The sender as the receive path keeps it: IPv4 (IPv4-mapped included) as a
+// number, anything else as an address.
+void SetSender(TWaitingDatagram &w, const QHostAddress &sender, quint16 port)
 {
-    TWaitingDatagram w;
-    w.Data = d.data();
-    const QHostAddress sender = d.senderAddress();
     bool ok = false;
-    const quint32 v4 = sender.toIPv4Address(&ok);
+    w.V4 = sender.toIPv4Address(&ok);
     w.IsV4 = ok;
-    w.V4 = v4;
     if (!ok)
         w.Other = sender;
-    w.Port = static_cast<quint16>(d.senderPort());
-    w.Truncated = truncated;
-    return w;
+    w.Port = port;
 }
 
 } // namespace
@@ -44,7 +40,11 @@ qsizetype ReadWaitingDatagrams(QUdpSocket &socket, qint64 maxSize, const std::fu
     const QNetworkDatagram first = socket.receiveDatagram(maxSize);
     qsizetype count = 0;
     if (first.isValid()) {
-        put(FromQt(first, longer));
+        TWaitingDatagram w;
+        w.Data = first.data();
+        w.Truncated = longer;
+        SetSender(w, first.senderAddress(), static_cast<quint16>(first.senderPort()));
+        put(std::move(w));
         ++count;
     }
 
@@ -91,14 +91,8 @@ qsizetype ReadWaitingDatagrams(QUdpSocket &socket, qint64 maxSize, const std::fu
                 w.V4 = ntohl(in->sin_addr.s_addr);
                 w.Port = ntohs(in->sin_port);
             } else {
-                QHostAddress a(sa);
-                bool ok = false;
-                const quint32 v4 = a.toIPv4Address(&ok);
-                w.IsV4 = ok;
-                w.V4 = v4;
-                if (!ok)
-                    w.Other = a;
-                w.Port = sa->sa_family == AF_INET6 ? ntohs(reinterpret_cast<const sockaddr_in6 *>(sa)->sin6_port) : 0;
+                SetSender(w, QHostAddress(sa),
+                          sa->sa_family == AF_INET6 ? ntohs(reinterpret_cast<const sockaddr_in6 *>(sa)->sin6_port) : 0);
             }
             put(std::move(w));
             ++count;
