@@ -13,16 +13,16 @@ bool TEchoFilter::IsEcho(const QString &peer, const QByteArray &datagram, const 
     // the expired entries of every device go first, and only a flood still
     // inside the window empties the memory.
     if (m_entries >= m_maxEntries) {
-        m_entries = 0;
-        for (auto it = m_recent.begin(); it != m_recent.end();) {
+        // Erasing from a QHash while iterating can visit an entry twice
+        // (the one moved back across the table's end), so the count is
+        // taken afterwards, in a pass that erases nothing.
+        m_recent.removeIf([&](QHash<QString, QList<Recent>>::iterator it) {
             it->removeIf(expired);
-            if (it->isEmpty()) {
-                it = m_recent.erase(it);
-            } else {
-                m_entries += static_cast<int>(it->size());
-                ++it;
-            }
-        }
+            return it->isEmpty();
+        });
+        m_entries = 0;
+        for (const QList<Recent> &kept : std::as_const(m_recent))
+            m_entries += static_cast<int>(kept.size());
         if (m_entries >= m_maxEntries / 2) {
             m_recent.clear();
             m_entries = 0;
