@@ -18,11 +18,14 @@ void SetApplicationTitle()
 TArdelWindows::TArdelWindows()
 {
     f_main = std::make_unique<Tf_main>();
-    f_setip = std::make_unique<Tf_setip>();
-    f_passw = std::make_unique<Tf_passw>();
-    f_setMAC = std::make_unique<Tf_setMAC>();
-    f_netparam = std::make_unique<Tf_netparam>();
-    f_settings = std::make_unique<Tf_settings>();
+    // The dialogs build their controls after the main window's first
+    // broadcast (or at their first showing).
+    constexpr auto later = AnswerDialog::TBuild::Later;
+    f_setip = std::make_unique<Tf_setip>(nullptr, later);
+    f_passw = std::make_unique<Tf_passw>(nullptr, later);
+    f_setMAC = std::make_unique<Tf_setMAC>(nullptr, later);
+    f_netparam = std::make_unique<Tf_netparam>(nullptr, later);
+    f_settings = std::make_unique<Tf_settings>(nullptr, later);
     f_main->SetDialogs({f_setip.get(), f_passw.get(), f_setMAC.get(), f_netparam.get(), f_settings.get()});
 }
 

@@ -2,6 +2,9 @@
 
 #include "app/Anchors.h"
 #include "app/core/DeviceExchanges.h"
+#include "config/frm_passw.h"
+#include "config/frm_setMAC.h"
+#include "config/frm_setip.h"
 #include "config/frm_settings.h"
 #include "log/MessageLog.h"
 #include "log/NaploComponent.h"
@@ -20,6 +23,7 @@
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLayout>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -61,6 +65,10 @@ QString oneLine(const QString &text)
     }
     return out;
 }
+
+// The message pane's place, which the table panel takes over at start-up.
+constexpr int kMemoTop = 349;
+constexpr int kMemoBottom = 349 + 131;
 
 QPushButton *makeButton(QWidget *parent, const char *name, const QString &caption, int top, QStyle::StandardPixmap icon,
                         int height = 25)
@@ -104,7 +112,6 @@ Tf_main::Tf_main(QWidget *parent) : QMainWindow(parent)
     OpenUrl = [](const QString &url) { return QDesktopServices::openUrl(QUrl(url)); };
 
     buildControls();
-    buildTable();
     buildMenus();
 
     resize(1020, 508);
@@ -119,26 +126,26 @@ Tf_main::~Tf_main()
     FormClose();
 }
 
-void Tf_main::buildControls()
+void Tf_main::ensurePanes()
 {
-    Central = new QWidget(this);
-    Central->setObjectName(QStringLiteral("Central"));
-    ApplyNavyBackground(Central);
-    setCentralWidget(Central);
-    // The layout's coordinates are client coordinates above the 19-pixel status bar.
-    Central->resize(1020, 489);
+    if (!ngrid_machine_list)
+        buildPanes();
+}
 
-    Panel1 = MakeBevelPanel(Central, 8, 8, 851, 333);
-    Panel1->setObjectName(QStringLiteral("Panel1"));
-
+void Tf_main::buildPanes()
+{
+    // Placed against the table panel's current size, which start-up has
+    // already stretched over the hidden message pane.
+    const int w = Panel1->width();
+    const int h = Panel1->height();
     ngrid_machine_list = new QTableView(Panel1);
     ngrid_machine_list->setObjectName(QStringLiteral("ngrid_machine_list"));
-    ngrid_machine_list->setGeometry(8, 8, 833, 265);
+    ngrid_machine_list->setGeometry(8, 8, w - 18, h - 68);
     ngrid_machine_list->setFont(FixedFont(8, false));
 
     mm_info = new QPlainTextEdit(Panel1);
     mm_info->setObjectName(QStringLiteral("mm_info"));
-    mm_info->setGeometry(8, 280, 833, 49);
+    mm_info->setGeometry(8, h - 53, w - 18, 49);
     mm_info->setReadOnly(true);
     mm_info->setFrameShape(QFrame::NoFrame);
     mm_info->setLineWrapMode(QPlainTextEdit::NoWrap);
@@ -154,20 +161,71 @@ void Tf_main::buildControls()
         mm_info->setPalette(p);
     }
 
+    m_anchors->Add(ngrid_machine_list, AnchorAll);
+    m_anchors->Add(mm_info, AnchorLeft | AnchorRight | AnchorBottom);
+    buildTable();
+    ngrid_machine_list->show();
+    mm_info->show();
+
+    // Both stay hidden: the message pane since start-up, the export pane
+    // always (it only holds the export's text).
     Memo1 = new QPlainTextEdit(Central);
     Memo1->setObjectName(QStringLiteral("Memo1"));
-    Memo1->setGeometry(8, 349, 851, 131);
+    Memo1->setGeometry(8, kMemoTop, 851, kMemoBottom - kMemoTop);
     Memo1->setFont(FixedFont(10, true));
     Memo1->setReadOnly(true);
     Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
     Memo1->setMaximumBlockCount(kMemoMaxLines);
     Memo1->setUndoRedoEnabled(false);
     Memo1->installEventFilter(this);
+    Memo1->hide();
 
     mm_export = new QPlainTextEdit(Central);
     mm_export->setObjectName(QStringLiteral("mm_export"));
     mm_export->setGeometry(152, 352, 665, 65);
     mm_export->hide();
+
+    Label1->adjustSize();
+    lbl_con->adjustSize();
+
+    for (AnswerDialog *d : std::initializer_list<AnswerDialog *>{m_dialogs.f_setip, m_dialogs.f_passw, m_dialogs.f_setMAC,
+                                                                 m_dialogs.f_netparam, m_dialogs.f_settings})
+        if (d)
+            d->BuildControls();
+
+    // The panels show what was set before they existed.
+    static const int widths[kStatusPanels] = {75, 150, 200, 200, 50};
+    statusBar()->setObjectName(QStringLiteral("StatusB1"));
+    statusBar()->setFixedHeight(19);
+    statusBar()->setSizeGripEnabled(false);
+    for (int i = 0; i < kStatusPanels; ++i) {
+        auto *panel = new QLabel(statusBar());
+        panel->setObjectName(QStringLiteral("StatusB1_%1").arg(i));
+        panel->setTextFormat(Qt::PlainText);
+        panel->setFrameShape(QFrame::Panel);
+        panel->setFrameShadow(QFrame::Sunken);
+        panel->setFixedWidth(widths[i]);
+        statusBar()->addWidget(panel);
+        panel->setText(m_statusTexts[static_cast<size_t>(i)]);
+        StatusPanels.append(panel);
+    }
+    // Shown and laid out now rather than at the next event, so the first
+    // paint already has the final layout.
+    statusBar()->show();
+    layout()->activate();
+}
+
+void Tf_main::buildControls()
+{
+    Central = new QWidget(this);
+    Central->setObjectName(QStringLiteral("Central"));
+    ApplyNavyBackground(Central);
+    setCentralWidget(Central);
+    // The layout's coordinates are client coordinates above the 19-pixel status bar.
+    Central->resize(1020, 489);
+
+    Panel1 = MakeBevelPanel(Central, 8, 8, 851, 333);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
 
     pnl_buttons = MakeBevelPanel(Central, 868, 8, 145, 472);
     pnl_buttons->setObjectName(QStringLiteral("pnl_buttons"));
@@ -187,14 +245,14 @@ void Tf_main::buildControls()
     Label1 = new QLabel(QStringLiteral("Kommunikáció"), Panel2);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->setFont(UiFont(10, true));
-    Label1->move(16, 15);
-    Label1->adjustSize();
+    // Sized from their text after the first broadcast (buildPanes); any
+    // explicit size keeps the showing from measuring them before it.
+    Label1->setGeometry(16, 15, 0, 0);
     SetTextColour(Label1, Qt::black);
     lbl_con = new QLabel(QStringLiteral("Kommunikáció"), Panel2);
     lbl_con->setObjectName(QStringLiteral("lbl_con"));
     lbl_con->setFont(UiFont(10, true));
-    lbl_con->move(15, 13);
-    lbl_con->adjustSize();
+    lbl_con->setGeometry(15, 13, 0, 0);
     SetTextColour(lbl_con, kIdleGreen);
 
     bbtn_refresh = makeButton(pnl_buttons, "bbtn_refresh", QStringLiteral("Frissítés"), 64, QStyle::SP_BrowserReload);
@@ -224,25 +282,8 @@ void Tf_main::buildControls()
     connect(bbtn_exit, &QPushButton::clicked, this, &Tf_main::bbtn_exitClick);
 
     m_anchors->Add(Panel1, AnchorAll);
-    m_anchors->Add(ngrid_machine_list, AnchorAll);
-    m_anchors->Add(mm_info, AnchorLeft | AnchorRight | AnchorBottom);
     m_anchors->Add(pnl_buttons, AnchorTop | AnchorRight | AnchorBottom);
     m_anchors->Add(bbtn_exit, AnchorLeft | AnchorBottom);
-
-    static const int widths[] = {75, 150, 200, 200, 50};
-    statusBar()->setObjectName(QStringLiteral("StatusB1"));
-    statusBar()->setFixedHeight(19);
-    statusBar()->setSizeGripEnabled(false);
-    for (int i = 0; i < 5; ++i) {
-        auto *panel = new QLabel(statusBar());
-        panel->setObjectName(QStringLiteral("StatusB1_%1").arg(i));
-        panel->setTextFormat(Qt::PlainText);
-        panel->setFrameShape(QFrame::Panel);
-        panel->setFrameShadow(QFrame::Sunken);
-        panel->setFixedWidth(widths[i]);
-        statusBar()->addWidget(panel);
-        StatusPanels.append(panel);
-    }
 }
 
 void Tf_main::showEvent(QShowEvent *event)
@@ -250,6 +291,7 @@ void Tf_main::showEvent(QShowEvent *event)
     QMainWindow::showEvent(event);
     if (!event->spontaneous())
         FormShow();
+    ensurePanes();
     // After FormShow: the first discovery goes out before icons are decoded.
     ApplyDeferredIcons(pnl_buttons);
 }
@@ -262,16 +304,16 @@ void Tf_main::closeEvent(QCloseEvent *event)
 
 void Tf_main::FormCreate()
 {
-    Memo1->hide();
     bbtn_test->hide();
     bbtn_test2->hide();
     // The table panel takes over the message pane's area.
-    Panel1->resize(Panel1->width(), Memo1->y() + Memo1->height() - Panel1->y());
+    Panel1->resize(Panel1->width(), kMemoBottom - Panel1->y());
     m_anchors->Rebase(Panel1);
 
     m_ex->Discovery().Reset();
     m_memoPending.clear();
-    Memo1->clear();
+    if (Memo1)
+        Memo1->clear();
 
     HostAddresses = GetHostAddresses();
     WriteMessage(QStringLiteral("Saját IP címek"));
@@ -280,14 +322,11 @@ void Tf_main::FormCreate()
 
     ListOwnAddresses();
 
-    StatusPanels[1]->setText(QStringLiteral("IP: ") + HostAddresses.value(0));
-    StatusPanels[2]->setText(QStringLiteral("Maszk: ") + Own.OwnMaskText);
+    SetStatusPanel(1, QStringLiteral("IP: ") + HostAddresses.value(0));
+    SetStatusPanel(2, QStringLiteral("Maszk: ") + Own.OwnMaskText);
 
     m_ex->MacWriter().Reset();
     m_ex->InfoPass().Reset();
-
-    ngrid_machine_list->setColumnHidden(ColGateway, false);
-    ngrid_machine_list->setColumnHidden(ColMask, false);
 }
 
 void Tf_main::FormShow()
@@ -384,7 +423,14 @@ bool Tf_main::IsBusy() const
 
 QString Tf_main::StatusPanel(int index) const
 {
-    return index >= 0 && index < StatusPanels.size() ? StatusPanels[index]->text() : QString();
+    return index >= 0 && index < kStatusPanels ? m_statusTexts[static_cast<size_t>(index)] : QString();
+}
+
+void Tf_main::SetStatusPanel(int index, const QString &text)
+{
+    m_statusTexts[static_cast<size_t>(index)] = text;
+    if (index < StatusPanels.size())
+        StatusPanels[index]->setText(text);
 }
 
 void Tf_main::AppendMemoLine(const QString &line)
@@ -392,7 +438,7 @@ void Tf_main::AppendMemoLine(const QString &line)
     m_memoPending.append(line);
     if (m_memoPending.size() > kMemoMaxLines)
         m_memoPending.removeFirst();
-    if (!m_memoFlushQueued && Memo1->isVisible()) {
+    if (!m_memoFlushQueued && Memo1 && Memo1->isVisible()) {
         m_memoFlushQueued = true;
         QTimer::singleShot(0, this, [this] {
             m_memoFlushQueued = false;
@@ -403,7 +449,7 @@ void Tf_main::AppendMemoLine(const QString &line)
 
 void Tf_main::FlushMemo() const
 {
-    if (m_memoPending.isEmpty())
+    if (m_memoPending.isEmpty() || !Memo1)
         return;
     // One paragraph per line (no line holds a control character); the pane
     // drops its oldest lines beyond kMemoMaxLines in the same edit.
@@ -422,12 +468,16 @@ bool Tf_main::eventFilter(QObject *watched, QEvent *event)
 QString Tf_main::MemoText() const
 {
     FlushMemo();
+    if (!Memo1)
+        return m_memoPending.join(QLatin1Char('\n'));
     return Memo1->toPlainText();
 }
 
 QStringList Tf_main::MemoLines() const
 {
     FlushMemo();
+    if (!Memo1)
+        return m_memoPending;
     QStringList out;
     for (QTextBlock b = Memo1->document()->begin(); b.isValid(); b = b.next())
         out.append(b.text());
@@ -469,7 +519,7 @@ void Tf_main::ServerListRefresh()
     if (!m_comms)
         return;
     m_comms->OpenServers();
-    StatusPanels[3]->setText(QStringLiteral("Hálózati csatlakozások: ") + QString::number(m_comms->CheckedCount()));
+    SetStatusPanel(3, QStringLiteral("Hálózati csatlakozások: ") + QString::number(m_comms->CheckedCount()));
 }
 
 } // namespace ardel

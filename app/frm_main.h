@@ -220,6 +220,9 @@ private:
     TTAVOProtocol *TAVOProt1 = nullptr;
     TNaploComponent *Naplo1 = nullptr;
     QList<QLabel *> StatusPanels;
+    static constexpr int kStatusPanels = 5;
+    // The panels' texts, also before the panels are built.
+    std::array<QString, kStatusPanels> m_statusTexts;
 
     // The save dialog's answer.
     std::function<QString()> AskExportFileName;
@@ -228,6 +231,12 @@ private:
 
     void buildControls();
     void buildTable();
+    // The controls that measure text, built right after the first broadcast
+    // (font loading is most of a cold start).
+    void buildPanes();
+    // At the first showing, or earlier when an operation needs them.
+    void ensurePanes();
+    void SetStatusPanel(int index, const QString &text);
     void buildMenus();
     // Every line of the message pane goes through here, in order.
     void AppendMemoLine(const QString &line);

@@ -46,7 +46,7 @@ void Tf_main::SendVersionRequest()
 
 void Tf_main::ShowDeviceCount(int rows)
 {
-    StatusPanels[0]->setText(QStringLiteral("Elem: ") + QString::number(rows));
+    SetStatusPanel(0, QStringLiteral("Elem: ") + QString::number(rows));
 }
 
 } // namespace ardel

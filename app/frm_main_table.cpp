@@ -122,9 +122,6 @@ void Tf_main::buildTable()
         v->setColumnWidth(c, cols[static_cast<size_t>(c)].width);
         v->setColumnHidden(c, !cols[static_cast<size_t>(c)].shownAtStart);
     }
-    // The form hides gateway and mask; start-up shows them again.
-    v->setColumnHidden(ColGateway, true);
-    v->setColumnHidden(ColMask, true);
     // A large drop resets the model, and a reset loses the view's selection:
     // the selected device is found again by its IP and MAC address.
     connect(m_table, &QAbstractItemModel::modelAboutToBeReset, this, [this] {
@@ -172,8 +169,10 @@ void Tf_main::buildMenus()
 
 int Tf_main::SelectedRow() const
 {
-    const QModelIndexList rows =
-        ngrid_machine_list->selectionModel() ? ngrid_machine_list->selectionModel()->selectedRows() : QModelIndexList();
+    // Before the first showing there is no view and nothing selected.
+    const QModelIndexList rows = ngrid_machine_list && ngrid_machine_list->selectionModel()
+                                     ? ngrid_machine_list->selectionModel()->selectedRows()
+                                     : QModelIndexList();
     if (rows.isEmpty())
         return -1;
     const int r = rows.first().row();
@@ -182,6 +181,7 @@ int Tf_main::SelectedRow() const
 
 void Tf_main::SelectRow(int row)
 {
+    ensurePanes();
     if (row < 0 || row >= m_table->RowCount()) {
         ngrid_machine_list->clearSelection();
         return;
@@ -191,6 +191,7 @@ void Tf_main::SelectRow(int row)
 
 void Tf_main::sbtn_mac_hexClick()
 {
+    ensurePanes();
     if (m_macHexTag == 1) {
         m_macHexTag = 0;
         ngrid_machine_list->setColumnHidden(ColMacHex, true);
@@ -217,8 +218,8 @@ void Tf_main::bbtn_exportClick()
 {
     if (m_table->RowCount() == 0)
         return;
-    mm_export->clear();
-    mm_export->setPlainText(m_table->ExportLines().join(QLatin1Char('\n')));
+    if (mm_export)
+        mm_export->setPlainText(m_table->ExportLines().join(QLatin1Char('\n')));
     QString path;
     if (AskExportFileName) {
         path = AskExportFileName();

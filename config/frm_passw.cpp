@@ -5,7 +5,14 @@
 
 namespace ardel {
 
-Tf_passw::Tf_passw(QWidget *parent) : ConfigDialog(QStringLiteral("f_passw"), QStringLiteral("Jelszó bekérése"), parent)
+Tf_passw::Tf_passw(QWidget *parent, TBuild build)
+    : ConfigDialog(QStringLiteral("f_passw"), QStringLiteral("Jelszó bekérése"), parent)
+{
+    if (build == TBuild::Now)
+        BuildControls();
+}
+
+void Tf_passw::buildControls()
 {
     QHBoxLayout *row = AddPanel();
     AddBoldLabel(row, QStringLiteral("Jelszó:"));
@@ -22,6 +29,7 @@ Tf_passw::Tf_passw(QWidget *parent) : ConfigDialog(QStringLiteral("f_passw"), QS
 
 QString Tf_passw::GetPassword() const
 {
+    BuildControls();
     return em_passw->text();
 }
 

@@ -13,12 +13,13 @@ public:
     // The longest password a device takes.
     static constexpr int kMaxPasswordLength = 20;
 
-    explicit Tf_passw(QWidget *parent = nullptr);
+    explicit Tf_passw(QWidget *parent = nullptr, TBuild build = TBuild::Now);
 
     // The entry's text as typed.
     QString GetPassword() const;
 
 protected:
+    void buildControls() override;
     void FormShow() override;
     void bbtn_setClick() override;
 

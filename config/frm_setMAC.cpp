@@ -6,7 +6,14 @@
 
 namespace ardel {
 
-Tf_setMAC::Tf_setMAC(QWidget *parent) : ConfigDialog(QStringLiteral("f_setMAC"), QStringLiteral("MAC cím beállítása"), parent)
+Tf_setMAC::Tf_setMAC(QWidget *parent, TBuild build)
+    : ConfigDialog(QStringLiteral("f_setMAC"), QStringLiteral("MAC cím beállítása"), parent)
+{
+    if (build == TBuild::Now)
+        BuildControls();
+}
+
+void Tf_setMAC::buildControls()
 {
     QHBoxLayout *row = AddPanel();
     AddBoldLabel(row, QStringLiteral("MAC cím:"));
@@ -16,11 +23,13 @@ Tf_setMAC::Tf_setMAC(QWidget *parent) : ConfigDialog(QStringLiteral("f_setMAC"),
 
 void Tf_setMAC::SetMAC(const QByteArray &mac)
 {
+    BuildControls();
     SetMacFields(m_fields, mac);
 }
 
 QByteArray Tf_setMAC::GetMAC() const
 {
+    BuildControls();
     return MacFieldsBytes(m_fields);
 }
 

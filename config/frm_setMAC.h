@@ -12,7 +12,7 @@ namespace ardel {
 class Tf_setMAC : public ConfigDialog {
     Q_OBJECT
 public:
-    explicit Tf_setMAC(QWidget *parent = nullptr);
+    explicit Tf_setMAC(QWidget *parent = nullptr, TBuild build = TBuild::Now);
 
     // Each byte into its field, the first into SpinEdit1.
     void SetMAC(const QByteArray &mac);
@@ -20,6 +20,7 @@ public:
     QByteArray GetMAC() const;
 
 protected:
+    void buildControls() override;
     void FormShow() override;
     void bbtn_setClick() override;
 

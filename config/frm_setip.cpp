@@ -7,9 +7,15 @@
 
 namespace ardel {
 
-Tf_setip::Tf_setip(QWidget *parent)
+Tf_setip::Tf_setip(QWidget *parent, TBuild build)
     : ConfigDialog(QStringLiteral("f_setip"), QStringLiteral("IP cím beállítása"), parent)
     , m_startAddress(QStringLiteral("0.0.0.0"))
+{
+    if (build == TBuild::Now)
+        BuildControls();
+}
+
+void Tf_setip::buildControls()
 {
     QHBoxLayout *row = AddPanel();
     AddBoldLabel(row, QStringLiteral("IP cím:"));
@@ -27,6 +33,7 @@ void Tf_setip::SetIP(const QString &dotted)
 
 QString Tf_setip::GetIP() const
 {
+    BuildControls();
     return RemoveSpaces(me_ip_addr->FieldText());
 }
 

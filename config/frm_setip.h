@@ -10,7 +10,7 @@ class AddressEdit;
 class Tf_setip : public ConfigDialog {
     Q_OBJECT
 public:
-    explicit Tf_setip(QWidget *parent = nullptr);
+    explicit Tf_setip(QWidget *parent = nullptr, TBuild build = TBuild::Now);
 
     // The address the field shows the next time the dialog opens.
     void SetIP(const QString &dotted);
@@ -18,6 +18,7 @@ public:
     QString GetIP() const;
 
 protected:
+    void buildControls() override;
     void FormShow() override;
     void bbtn_setClick() override;
 

@@ -17,6 +17,8 @@ QString Changed(const AddressEdit *field, const QString &start)
     return now == start ? QString() : now;
 }
 
+const QString kNoAddress = QStringLiteral("0.0.0.0");
+
 QByteArray SixBytes(const QByteArray &mac)
 {
     QByteArray six = mac.left(6);
@@ -27,11 +29,18 @@ QByteArray SixBytes(const QByteArray &mac)
 
 } // namespace
 
-Tf_settings::Tf_settings(QWidget *parent)
+Tf_settings::Tf_settings(QWidget *parent, TBuild build)
     : ConfigDialog(QStringLiteral("f_settings"), QStringLiteral("Beállítások"), parent)
-    , m_startIP(QStringLiteral("0.0.0.0"))
-    , m_startGateway(QStringLiteral("0.0.0.0"))
-    , m_startMask(QStringLiteral("0.0.0.0"))
+    , m_startIP(kNoAddress)
+    , m_startGateway(kNoAddress)
+    , m_startMask(kNoAddress)
+    , m_startMAC(6, '\0')
+{
+    if (build == TBuild::Now)
+        BuildControls();
+}
+
+void Tf_settings::buildControls()
 {
     const auto addAddressPanel = [this](const QString &label, const QString &name) {
         QHBoxLayout *row = AddPanel();
@@ -53,11 +62,11 @@ Tf_settings::Tf_settings(QWidget *parent)
     connect(reset, &QPushButton::clicked, this, &Tf_settings::bbtn_resetClick);
     AddButtons(QStringLiteral("Beállít"));
 
-    ClearMAC();
-    // Fields and start values agree from the start, so nothing reads as changed.
-    me_ip_addr->SetAddress(m_startIP);
-    me_gateway->SetAddress(m_startGateway);
-    me_mask->SetAddress(m_startMask);
+    // The fields show the first start values, whenever they are built: a
+    // start value set before the first opening shows only from that opening.
+    me_ip_addr->SetAddress(kNoAddress);
+    me_gateway->SetAddress(kNoAddress);
+    me_mask->SetAddress(kNoAddress);
 }
 
 void Tf_settings::SetIP(const QString &dotted)
@@ -80,6 +89,7 @@ void Tf_settings::SetMAC(const QByteArray &mac)
     // Kept as exactly six bytes, so that a short or long argument cannot make
     // an untouched MAC look changed.
     m_startMAC = SixBytes(mac);
+    BuildControls();
     SetMacFields(m_macFields, m_startMAC);
 }
 
@@ -90,21 +100,25 @@ void Tf_settings::ClearMAC()
 
 QString Tf_settings::ChangedIP() const
 {
+    BuildControls();
     return Changed(me_ip_addr, m_startIP);
 }
 
 QString Tf_settings::ChangedGateway() const
 {
+    BuildControls();
     return Changed(me_gateway, m_startGateway);
 }
 
 QString Tf_settings::ChangedMask() const
 {
+    BuildControls();
     return Changed(me_mask, m_startMask);
 }
 
 QByteArray Tf_settings::ChangedMAC() const
 {
+    BuildControls();
     const QByteArray now = MacFieldsBytes(m_macFields);
     return now == m_startMAC ? QByteArray() : now;
 }

@@ -16,7 +16,7 @@ class AddressEdit;
 class Tf_settings : public ConfigDialog {
     Q_OBJECT
 public:
-    explicit Tf_settings(QWidget *parent = nullptr);
+    explicit Tf_settings(QWidget *parent = nullptr, TBuild build = TBuild::Now);
 
     // Each remembers the text as the field's start value; the field shows it
     // the next time the dialog opens.
@@ -37,6 +37,7 @@ public:
     QByteArray ChangedMAC() const;
 
 protected:
+    void buildControls() override;
     void FormShow() override;
     void bbtn_setClick() override;
 

@@ -12,6 +12,21 @@ AnswerDialog::AnswerDialog(QWidget *parent) : QDialog(parent)
 {
 }
 
+void AnswerDialog::BuildControls()
+{
+    if (m_built)
+        return;
+    m_built = true;
+    buildControls();
+}
+
+void AnswerDialog::setVisible(bool visible)
+{
+    if (visible)
+        BuildControls();
+    QDialog::setVisible(visible);
+}
+
 void AnswerDialog::bbtn_backClick()
 {
     reject();

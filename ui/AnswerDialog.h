@@ -21,8 +21,24 @@ public:
 
     TAnswer Answer() const { return m_answer; }
 
+    // When a dialog builds its controls. Controls measure text, and loading
+    // the fonts is most of a cold start: the program's dialogs exist from the
+    // start but build their controls after the first broadcast (Later).
+    enum class TBuild { Now, Later };
+    // Builds the controls if they are not built yet; the first showing, and
+    // every operation that needs them, builds them at the latest.
+    void BuildControls();
+    // For the getters: what they read is the same whether the controls were
+    // built before or are built now, so building is logically const.
+    void BuildControls() const { const_cast<AnswerDialog *>(this)->BuildControls(); }
+    bool ControlsBuilt() const { return m_built; }
+    void setVisible(bool visible) override;
+
 protected:
     explicit AnswerDialog(QWidget *parent);
+
+    // Creates the controls; runs once, from BuildControls.
+    virtual void buildControls() = 0;
 
     // Runs each time the dialog is opened, after Answer has been reset.
     virtual void FormShow() {}
@@ -36,6 +52,7 @@ protected:
 
 private:
     TAnswer m_answer = AnswerNone;
+    bool m_built = false;
 };
 
 } // namespace ardel

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QRect>
 #include <QScrollArea>
 #include <QStyle>
 
@@ -47,15 +48,26 @@ private:
     QLabel *m_label;
 };
 
+// The template connection box's geometry inside the scroll area's content.
+constexpr QRect kTemplate(16, 8, 305, 49);
+
 } // namespace
 
-Tf_netparam::Tf_netparam(QWidget *parent) : AnswerDialog(parent)
+Tf_netparam::Tf_netparam(QWidget *parent, TBuild build) : AnswerDialog(parent)
 {
     setObjectName(QStringLiteral("f_netparam"));
     setWindowTitle(QStringLiteral("Hálózati paraméterek beállítása"));
     setFixedSize(399, 289);
     ApplyNavyBackground(this);
+    m_content = new QWidget(this);
+    m_content->resize(330, 60);
+    m_content->hide();
+    if (build == TBuild::Now)
+        BuildControls();
+}
 
+void Tf_netparam::buildControls()
+{
     Panel1 = MakeBevelPanel(this, 8, 8, 385, 234);
     Panel1->setObjectName(QStringLiteral("Panel1"));
     Label1 = MakeBoldLabel(Panel1, QStringLiteral("Hálózati csatlakozások:"), 16, 8);
@@ -65,14 +77,12 @@ Tf_netparam::Tf_netparam(QWidget *parent) : AnswerDialog(parent)
     sb_net->setObjectName(QStringLiteral("sb_net"));
     sb_net->setGeometry(16, 32, 353, 188);
     sb_net->setWidgetResizable(false);
-    m_content = new QWidget;
-    m_content->resize(330, 60);
     sb_net->setWidget(m_content);
 
     // The template only lends its geometry; it never carries a connection, so it is not shown.
     cb_first = new QCheckBox(QStringLiteral("cb_first"), m_content);
     cb_first->setObjectName(QStringLiteral("cb_first"));
-    cb_first->setGeometry(16, 8, 305, 49);
+    cb_first->setGeometry(kTemplate);
     cb_first->hide();
 
     bbtn_set = new QPushButton(QStringLiteral("Rendben"), this);
@@ -90,8 +100,7 @@ Tf_netparam::Tf_netparam(QWidget *parent) : AnswerDialog(parent)
 
 TCheckBoxTemplate Tf_netparam::TemplateGeometry() const
 {
-    const QRect g = cb_first->geometry();
-    return {g.x(), g.y(), g.width(), g.height()};
+    return {kTemplate.x(), kTemplate.y(), kTemplate.width(), kTemplate.height()};
 }
 
 TConnectionCheckBox *Tf_netparam::CreateCheckBox(const QString &caption, int left, int top, int width, int height)
@@ -100,7 +109,10 @@ TConnectionCheckBox *Tf_netparam::CreateCheckBox(const QString &caption, int lef
     box->setObjectName(
         QStringLiteral("cb_conn_%1").arg(m_content->findChildren<WrappedCheckBox *>(Qt::FindDirectChildrenOnly).size() - 1));
     box->setGeometry(left, top, width, height);
-    box->show();
+    // A box made while the content is hidden shows with it; showing it now
+    // would lay out (and measure) its caption before the first broadcast.
+    if (m_content->isVisible())
+        box->show();
     m_content->resize(qMax(m_content->width(), left + width + 5), qMax(m_content->height(), top + height + 5));
     return box;
 }

@@ -15,7 +15,7 @@ namespace ardel {
 class Tf_netparam : public AnswerDialog, public TCheckBoxParent {
     Q_OBJECT
 public:
-    explicit Tf_netparam(QWidget *parent = nullptr);
+    explicit Tf_netparam(QWidget *parent = nullptr, TBuild build = TBuild::Now);
 
     // The template the connection boxes copy their geometry from.
     TCheckBoxTemplate TemplateGeometry() const;
@@ -29,9 +29,12 @@ public:
     QPushButton *bbtn_back = nullptr;
 
 protected:
+    void buildControls() override;
     void bbtn_setClick() override;
 
 private:
+    // The scroll area's content; the connection boxes go into it at start-up,
+    // before the rest of the controls are built.
     QWidget *m_content = nullptr;
 };
 

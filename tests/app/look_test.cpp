@@ -38,6 +38,7 @@ QImage render(QWidget *w, const QString &dir, const QString &name)
 TEST_F(AppTest, MainWindowLooksAsLaidOut)
 {
     create();
+    showAndWaitIdle();
     Tf_main *m = main();
     const QString shots = qEnvironmentVariable("ARDEL_SHOT_DIR", dir.path());
     const QImage img = render(m, shots, QStringLiteral("main"));
@@ -69,7 +70,6 @@ TEST_F(AppTest, MainWindowLooksAsLaidOut)
         EXPECT_EQ(Control<QLabel>(m, qPrintable(QStringLiteral("StatusB1_%1").arg(i)))->width(), panels[i]) << i;
 
     // Anchors: the table grows with the window, the button column stays at the right edge.
-    showAndWaitIdle();
     m->resize(1220, 608);
     testlan::pumpFor(50);
     EXPECT_EQ(Control<QTableView>(m, "ngrid_machine_list")->width(), 833 + 200);
@@ -81,6 +81,7 @@ TEST_F(AppTest, MainWindowLooksAsLaidOut)
 TEST_F(AppTest, DialogsLookAsLaidOut)
 {
     create();
+    showAndWaitIdle(); // the dialogs build their controls after the first broadcast
     const QString shots = qEnvironmentVariable("ARDEL_SHOT_DIR", dir.path());
     const struct {
         QDialog *dialog;

@@ -59,13 +59,9 @@ TEST_F(AppTest, CreationReportsTheOwnAddressesAndSettlesTheWindow)
     EXPECT_EQ(m->StatusPanel(2), QStringLiteral("Maszk: 255.255.0.0"));
     EXPECT_EQ(m->StatusPanel(4), QString());
     EXPECT_EQ(m->windowTitle(), QStringLiteral("Ardel - Kelvara Device Detector v1.24"));
-    EXPECT_TRUE(Control<QPlainTextEdit>(m, "Memo1")->isHidden());
     EXPECT_TRUE(Control<QPushButton>(m, "bbtn_test")->isHidden());
     EXPECT_TRUE(Control<QPushButton>(m, "bbtn_test2")->isHidden());
     EXPECT_EQ(Control<QFrame>(m, "Panel1")->height(), 349 + 131 - 8);
-    EXPECT_FALSE(Control<QTableView>(m, "ngrid_machine_list")->isColumnHidden(ColGateway));
-    EXPECT_FALSE(Control<QTableView>(m, "ngrid_machine_list")->isColumnHidden(ColMask));
-    EXPECT_TRUE(Control<QTableView>(m, "ngrid_machine_list")->isColumnHidden(ColMacHex));
     EXPECT_FALSE(Probe(m).UdpTimerActive());
     EXPECT_FALSE(Probe(m).TcpTimerActive());
     EXPECT_FALSE(Probe(m).TavoListerTimerActive());
@@ -119,6 +115,7 @@ TEST_F(AppTest, EveryMessageIsOneMemoLineAndOneCp1250LogLine)
 TEST_F(AppTest, WhileHiddenTheMessagePaneStillCollectsLines)
 {
     create();
+    showAndWaitIdle();
     ASSERT_TRUE(Control<QPlainTextEdit>(main(), "Memo1")->isHidden());
     const int before = main()->MemoLines().size();
     for (int i = 0; i < 5; ++i)
@@ -145,6 +142,14 @@ TEST_F(AppTest, FirstShowOpensEndpointsAndRunsARefreshBusyUntilItEnds)
     EXPECT_TRUE(m->IsBusy());
     EXPECT_EQ(indicator(m), kLime);
     EXPECT_EQ(Probe(m).LastCommand(), QStringLiteral("X"));
+    // The panes that measure text are built right after that broadcast.
+    EXPECT_TRUE(Control<QPlainTextEdit>(m, "Memo1")->isHidden());
+    EXPECT_FALSE(Control<QTableView>(m, "ngrid_machine_list")->isColumnHidden(ColGateway));
+    EXPECT_FALSE(Control<QTableView>(m, "ngrid_machine_list")->isColumnHidden(ColMask));
+    EXPECT_TRUE(Control<QTableView>(m, "ngrid_machine_list")->isColumnHidden(ColMacHex));
+    EXPECT_EQ(Control<QTableView>(m, "ngrid_machine_list")->geometry(), QRect(8, 8, 833, 265 + 139));
+    EXPECT_EQ(Control<QPlainTextEdit>(m, "mm_info")->geometry(), QRect(8, 280 + 139, 833, 49));
+    EXPECT_EQ(Control<QLabel>(m, "StatusB1_1")->text(), QStringLiteral("IP: 10.77.0.1"));
     ASSERT_TRUE(waitIdle(5000));
     EXPECT_EQ(indicator(m), kGreen);
     EXPECT_EQ(Probe(m).LastCommand(), QStringLiteral("V"));
@@ -231,8 +236,11 @@ TEST_F(AppTest, NetworkDialogPaths)
     OnNextModal([&](QWidget *) {
         EXPECT_FALSE(dlg->bbtn_set->icon().isNull());
         EXPECT_FALSE(dlg->bbtn_back->icon().isNull());
-        for (QCheckBox *b : connectionBoxes())
+        for (QCheckBox *b : connectionBoxes()) {
+            // Made before the dialog's other controls, they show with it.
+            EXPECT_TRUE(b->isVisible());
             b->setChecked(false);
+        }
         QTest::mouseClick(dlg->bbtn_back, Qt::LeftButton);
     });
     m->bbtn_netClick();

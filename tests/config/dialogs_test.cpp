@@ -145,6 +145,54 @@ TEST(ConfigDialogLook, EveryWayOutWithoutConfirmingGivesZero)
 
 // ---- set-IP dialog -------------------------------------------------------
 
+TEST(ConfigDialogBuild, ControlsLeftForLaterGiveWhatControlsBuiltAtOnceGive)
+{
+    // The program's dialogs build their controls after its first broadcast;
+    // until then every operation must answer as a dialog built at once does.
+    using B = AnswerDialog::TBuild;
+    const struct {
+        const char *name;
+        const char *control;
+        std::function<std::unique_ptr<ConfigDialog>(B)> make;
+        std::function<QString(ConfigDialog &)> read;
+    } cases[] = {
+        {"set-IP", "me_ip_addr", [](B b) { return std::make_unique<Tf_setip>(nullptr, b); },
+         [](ConfigDialog &d) { return static_cast<Tf_setip &>(d).GetIP(); }},
+        {"password", "em_passw", [](B b) { return std::make_unique<Tf_passw>(nullptr, b); },
+         [](ConfigDialog &d) { return static_cast<Tf_passw &>(d).GetPassword(); }},
+        {"MAC", "SpinEdit1", [](B b) { return std::make_unique<Tf_setMAC>(nullptr, b); },
+         [](ConfigDialog &d) { return QString::fromLatin1(static_cast<Tf_setMAC &>(d).GetMAC().toHex()); }},
+        {"settings", "me_gateway",
+         [](B b) {
+             auto d = std::make_unique<Tf_settings>(nullptr, b);
+             d->SetGateway(QStringLiteral("10.0.0.1"));
+             return d;
+         },
+         [](ConfigDialog &d) {
+             auto &s = static_cast<Tf_settings &>(d);
+             return s.ChangedIP() + u'|' + s.ChangedGateway() + u'|' + s.ChangedMask() + u'|'
+                    + QString::fromLatin1(s.ChangedMAC().toHex());
+         }},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto now = c.make(B::Now);
+        const auto later = c.make(B::Later);
+        EXPECT_TRUE(now->ControlsBuilt());
+        EXPECT_FALSE(later->ControlsBuilt());
+        EXPECT_EQ(later->findChild<QWidget *>(QLatin1String(c.control)), nullptr);
+        EXPECT_EQ(c.read(*later), c.read(*now));
+        EXPECT_TRUE(later->ControlsBuilt()) << "reading builds them";
+
+        // The first showing builds them before anything is on screen.
+        const auto shown = c.make(B::Later);
+        shown->show();
+        EXPECT_TRUE(shown->ControlsBuilt());
+        EXPECT_NE(shown->findChild<QWidget *>(QLatin1String(c.control)), nullptr);
+        shown->hide();
+    }
+}
+
 TEST(SetIpDialog, OpensWithTheStartAddressAndConfirmsAValidOne)
 {
     Tf_setip dialog;
