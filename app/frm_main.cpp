@@ -312,8 +312,6 @@ void Tf_main::FormCreate()
 
     m_ex->Discovery().Reset();
     m_memoPending.clear();
-    if (Memo1)
-        Memo1->clear();
 
     HostAddresses = GetHostAddresses();
     WriteMessage(QStringLiteral("Saját IP címek"));

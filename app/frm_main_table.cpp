@@ -218,8 +218,8 @@ void Tf_main::bbtn_exportClick()
 {
     if (m_table->RowCount() == 0)
         return;
-    if (mm_export)
-        mm_export->setPlainText(m_table->ExportLines().join(QLatin1Char('\n')));
+    ensurePanes();
+    mm_export->setPlainText(m_table->ExportLines().join(QLatin1Char('\n')));
     QString path;
     if (AskExportFileName) {
         path = AskExportFileName();
