@@ -1,6 +1,7 @@
 #include "app/frm_main.h"
 
 #include "app/Anchors.h"
+#include "app/MemoryPlatform.h"
 #include "app/core/DeviceExchanges.h"
 #include "config/frm_passw.h"
 #include "config/frm_setMAC.h"
@@ -403,6 +404,11 @@ void Tf_main::ResetTavoAddresses()
 
 void Tf_main::SetIndicator(bool busy)
 {
+    // The command sender reports every step of a pass; a new palette (and a
+    // repaint) only when the colour changes.
+    if (busy == m_indicatorBusy)
+        return;
+    m_indicatorBusy = busy;
     SetTextColour(lbl_con, busy ? kBusyLime : kIdleGreen);
 }
 
@@ -410,8 +416,12 @@ void Tf_main::SetBusy(bool busy)
 {
     SetIndicator(busy);
     pnl_buttons->setEnabled(!busy);
-    if (!busy)
+    if (!busy) {
+        // An exchange has ended: what its datagrams, lines and rows took and
+        // no longer use goes back, so that a long session keeps a level.
+        ReturnFreedMemory();
         emit idle();
+    }
 }
 
 bool Tf_main::IsBusy() const

@@ -1,9 +1,11 @@
 #include "app/ArdelWindows.h"
+#include "app/MemoryPlatform.h"
 
 #include <QApplication>
 
 int main(int argc, char **argv)
 {
+    ardel::TuneAllocator();
     QApplication app(argc, argv);
     ardel::SetApplicationTitle();
     ardel::TArdelWindows windows;

@@ -3,25 +3,13 @@
 // (the window also shows it in its message pane).
 #pragma once
 
+#include "net/ClockStamp.h"
+
 #include <QString>
 
 namespace ardel {
 
 class TNaploComponent;
-
-// The local time of day as "HH:mm:ss" and its milliseconds.
-struct TClockStamp {
-    QString hms;
-    int ms = 0;
-};
-
-// A burst of replies brings thousands of lines a second: converting to local
-// time (the C library looks at the zone file each time) is done once a
-// second only.
-TClockStamp CurrentClockStamp();
-
-// "HH:mm:ss:zzz: " as the message pane shows it.
-QString PaneStamp(const TClockStamp &stamp);
 
 // The log file's settings of the program: printable text, time stamps,
 // everything logged, cut back at 10,000,000 bytes; file is the log's name.

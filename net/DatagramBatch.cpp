@@ -1,6 +1,5 @@
 #include "net/DatagramBatch.h"
 
-#include <QNetworkDatagram>
 #include <QUdpSocket>
 
 #include <algorithm>
@@ -29,21 +28,28 @@ void SetSender(TWaitingDatagram &w, const QHostAddress &sender, quint16 port)
 } // namespace
 
 qsizetype ReadWaitingDatagrams(QUdpSocket &socket, qint64 maxSize, const std::function<qsizetype()> &room,
-                               const std::function<void(TWaitingDatagram &&)> &put, bool *held)
+                               const std::function<void(TWaitingDatagram &&)> &put, bool *held, bool knownWaiting)
 {
     *held = false;
-    if (socket.state() != QAbstractSocket::BoundState || !socket.hasPendingDatagrams())
+    if (socket.state() != QAbstractSocket::BoundState || (!knownWaiting && !socket.hasPendingDatagrams()))
         return 0;
     // The first through Qt: reading through it is what makes Qt watch the
-    // socket again after a readyRead.
-    const bool longer = socket.pendingDatagramSize() > maxSize;
-    const QNetworkDatagram first = socket.receiveDatagram(maxSize);
+    // socket again after a readyRead. One byte more than maxSize tells a
+    // longer datagram without asking the kernel for its size first.
+    thread_local QByteArray firstBuffer;
+    if (firstBuffer.size() < maxSize + 1)
+        firstBuffer.resize(maxSize + 1);
+    QHostAddress sender;
+    quint16 senderPort = 0;
+    const qint64 got = socket.readDatagram(firstBuffer.data(), maxSize + 1, &sender, &senderPort);
+    if (got < 0)
+        return 0;
     qsizetype count = 0;
-    if (first.isValid()) {
+    {
         TWaitingDatagram w;
-        w.Data = first.data();
-        w.Truncated = longer;
-        SetSender(w, first.senderAddress(), static_cast<quint16>(first.senderPort()));
+        w.Data = QByteArray(firstBuffer.constData(), qsizetype(std::min(got, maxSize)));
+        w.Truncated = got > maxSize;
+        SetSender(w, sender, senderPort);
         put(std::move(w));
         ++count;
     }

@@ -29,8 +29,9 @@ struct TWaitingDatagram {
 // each to put(), until none is left or room() (asked before every batch after
 // the first datagram) says 0. The first is always read, so that Qt keeps
 // watching the socket. *held tells whether reading stopped for lack of room.
-// Returns how many were read.
+// knownWaiting: the caller has just seen a datagram waiting (readyRead, or
+// its own look), so the kernel is not asked again. Returns how many were read.
 qsizetype ReadWaitingDatagrams(QUdpSocket &socket, qint64 maxSize, const std::function<qsizetype()> &room,
-                               const std::function<void(TWaitingDatagram &&)> &put, bool *held);
+                               const std::function<void(TWaitingDatagram &&)> &put, bool *held, bool knownWaiting = false);
 
 } // namespace ardel

@@ -149,7 +149,7 @@ bool TUDPComms::openEndpoint(Endpoint &ep)
     // Only BroadcastText may reach a broadcast address, and only for its own send.
     SetSocketBroadcast(sock->socketDescriptor(), false);
     Endpoint *self = &ep;
-    connect(sock, &QUdpSocket::readyRead, this, [this, self] { readPending(self); });
+    connect(sock, &QUdpSocket::readyRead, this, [this, self] { readPending(self, true); });
     ep.Socket = sock;
     ep.LocalAddress = sock->localAddress().toString();
     return true;
@@ -172,7 +172,7 @@ void TUDPComms::closeEndpoint(Endpoint &ep)
     ep.ReadingHeld = false;
 }
 
-void TUDPComms::readPending(Endpoint *ep)
+void TUDPComms::readPending(Endpoint *ep, bool knownWaiting)
 {
     // Datagrams are only read here and handed over from a queued call: a
     // handler may open a modal dialog, and Qt never signals readyRead for a
@@ -202,7 +202,7 @@ void TUDPComms::readPending(Endpoint *ep)
         ep->Queue.push_back(std::move(r));
     };
     bool held = false;
-    ReadWaitingDatagrams(*sock, kMaxDatagram, room, put, &held);
+    ReadWaitingDatagrams(*sock, kMaxDatagram, room, put, &held, knownWaiting);
     ep->ReadingHeld = held;
     postDispatch();
 }
@@ -228,7 +228,7 @@ void TUDPComms::readWhatIsLeft()
     for (size_t i = 0; i < m_servers.size(); ++i) {
         Endpoint *ep = m_servers[i].get();
         if (ep->Queue.empty() && ep->Socket && ep->Socket->hasPendingDatagrams())
-            readPending(ep);
+            readPending(ep, true);
     }
 }
 

@@ -130,7 +130,8 @@ private:
 
     bool openEndpoint(Endpoint &ep);
     void closeEndpoint(Endpoint &ep);
-    void readPending(Endpoint *ep);
+    // knownWaiting: a datagram was just seen waiting on the socket.
+    void readPending(Endpoint *ep, bool knownWaiting = false);
     bool anyQueued() const;
     void readWhatIsLeft();
     void postDispatch();

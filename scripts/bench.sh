@@ -38,7 +38,7 @@ for w in "${what[@]}"; do
       big) quiet "$bench" discovery --devices 10000 --spread 200 --refreshes 3 --extras ;;
       huge) quiet "$bench" discovery --devices 65000 --spread 1000 --refreshes 1 --extras ;;
       tavo) quiet "$bench" tavo --devices 500 --spread 0 ;;
-      tavo2000) quiet "$bench" tavo --devices 2000 --spread 0 ;;
+      tavo2000) quiet "$bench" tavo --devices 2000 --spread 0 --goal 1.10 ;;
       flood) quiet "$build/bench/bench_flood" --count 200000 --sources 20000 --rounds 1 ;;
       cli) quiet "$bench" cli --cli "$build/tools/cli/ardel-cli" --devices 10000 --spread 200 --refreshes 3 ;;
       startup) quiet "$bench" startup --ardel "$build/app/ardel" --bare "$build/bench/bench_bare_window" --reps 7 ;;

@@ -1,11 +1,11 @@
 #include "tavo/TavoCommandSender.h"
 
+#include "net/ClockStamp.h"
 #include "net/DatagramSender.h"
 #include "net/TextUtil.h"
 #include "tavo/TAVOProtocol.h"
 #include "tavo/TavoWire.h"
 
-#include <QTime>
 #include <QTimer>
 
 namespace ardel {
@@ -117,7 +117,7 @@ void TTavoCommandSender::Log(const QString &text) const
 {
     if (!m_memo)
         return;
-    m_memo(QTime::currentTime().toString(QStringLiteral("HH:mm:ss:zzz")) + QStringLiteral(": ") + text);
+    m_memo(PaneStamp(CurrentClockStamp()) + text);
 }
 
 } // namespace ardel
