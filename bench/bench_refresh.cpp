@@ -681,8 +681,8 @@ int RunTavo(const Args &a)
     std::printf("; the 50 longest: %lld ms\n", static_cast<long long>(gapSum));
     std::printf("SUMMARY tavo %d: wall %.1f ms vs N x 3 x probe RT + 750 = %.1f ms -> %.3f x (goal <= %.2f) %s; "
                 "vs N x 3 x in-pass mean RT + 750 = %.1f ms -> %.3f x\n",
-                a.devices, wallMs, floorProbe, wallMs / floorProbe, a.goal, wallMs <= a.goal * floorProbe ? "goal met" : "GOAL MISSED",
-                floorInner, wallMs / floorInner);
+                a.devices, wallMs, floorProbe, wallMs / floorProbe, a.goal,
+                wallMs <= a.goal * floorProbe ? "goal met" : "GOAL MISSED", floorInner, wallMs / floorInner);
     std::fflush(stdout);
     windows.reset();
     sim.stop();
