@@ -248,6 +248,7 @@ void TUDPComms::dispatchPending()
     // sockets and the user get their turn.
     QElapsedTimer slice;
     slice.start();
+    size_t handled = 0;
     while (slice.elapsed() < kReadSliceMs) {
         // The next endpoint in turn that has something; a handler may have
         // closed or replaced the endpoints, so nothing is kept across it.
@@ -263,7 +264,11 @@ void TUDPComms::dispatchPending()
             // What arrived while the queue was handled is read within the
             // slice, not after another turn of the event loop: under a flood
             // that turn (a poll, the socket's notification) cost as much as
-            // the datagrams it brought.
+            // the datagrams it brought. A request answered by one reply (a
+            // TAVOW step) is no flood: its next reply comes after the next
+            // request, and looking would cost a system call per endpoint.
+            if (handled < kBurst)
+                break;
             readWhatIsLeft();
             if (!anyQueued())
                 break;
@@ -277,13 +282,14 @@ void TUDPComms::dispatchPending()
         // The handler may run a modal dialog: what is still queued, and what
         // arrives meanwhile, is handed over by the dialog's own event loop.
         postDispatch();
+        ++handled;
         if (OnUDPRead) {
             const QString outer = std::exchange(m_receiving, ep->LocalAddress);
             OnUDPRead(r.Data, r.Peer, r.PeerPort);
             m_receiving = outer;
         }
     }
-    if (!anyQueued())
+    if (!anyQueued() && handled >= kBurst)
         readWhatIsLeft();
     postDispatch();
 }

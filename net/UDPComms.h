@@ -64,6 +64,9 @@ public:
     static constexpr int kReceiveBuffer = 16 * 1024 * 1024;
     // Longest stretch the receive handler keeps the main thread in one go.
     static constexpr qint64 kReadSliceMs = 20;
+    // Datagrams handled in one slice from which it counts as a burst, worth
+    // reading on within the slice.
+    static constexpr size_t kBurst = 8;
     // Datagrams of one endpoint read from its socket but not yet handed to
     // the handler; past this the rest waits in the kernel's buffer.
     static constexpr size_t kMaxQueued = 2048;
