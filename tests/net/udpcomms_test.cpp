@@ -286,6 +286,44 @@ TEST_F(UdpCommsTest, HandlerSetBeforeOpeningReachesLaterEndpointsAndDatagramsAre
     EXPECT_EQ(comms->TruncatedDatagrams(), 1u);
 }
 
+// The first datagram of a read goes through Qt, the rest through the batch
+// read: at the limit, one past it and empty, both ways give the same.
+TEST_F(UdpCommsTest, DatagramsAtTheLimitAndEmptyOnesArriveTheSameThroughEitherRead)
+{
+    comms->ReadConnections();
+    comms->BuildCheckBoxes();
+    comms->SetOnUDPRead([this](const QByteArray &d, const QString &p, quint16 port) { received.push_back({d, p, port}); });
+    comms->CheckConnection(0);
+    comms->OpenServers();
+    const int a = deviceSocket("10.77.200.9", 4002);
+    ASSERT_GE(a, 0);
+    const struct {
+        qsizetype sent;
+        qsizetype handed;
+    } rows[] = {{8192, 8192}, {8193, 8192}, {0, 0}, {1, 1}};
+    const auto check = [&](size_t at, qsizetype handed, const char *way) {
+        ASSERT_GT(received.size(), at);
+        EXPECT_EQ(received[at].data, QByteArray(handed, 'Q')) << way << ", datagram " << at;
+    };
+    // Alone, each is the first of its read.
+    for (const auto &r : rows) {
+        const size_t before = received.size();
+        ASSERT_TRUE(nstest::SendTo(a, "10.77.0.1", 1010, QByteArray(r.sent, 'Q')));
+        ASSERT_TRUE(testlan::pumpUntil([&] { return received.size() > before; }, 3000));
+        check(before, r.handed, "alone");
+    }
+    // Behind a lead, sent before the event loop runs, they come in the batch.
+    const size_t before = received.size();
+    ASSERT_TRUE(nstest::SendTo(a, "10.77.0.1", 1010, "lead"));
+    for (const auto &r : rows)
+        ASSERT_TRUE(nstest::SendTo(a, "10.77.0.1", 1010, QByteArray(r.sent, 'Q')));
+    ASSERT_TRUE(testlan::pumpUntil([&] { return received.size() >= before + 5; }, 3000));
+    EXPECT_EQ(received[before].data, QByteArray("lead"));
+    for (size_t i = 0; i < 4; ++i)
+        check(before + 1 + i, rows[i].handed, "in a batch");
+    EXPECT_EQ(comms->TruncatedDatagrams(), 2u);
+}
+
 TEST_F(UdpCommsTest, DefaultHandlerLogsWhatArrived)
 {
     comms->ReadConnections();
