@@ -230,6 +230,9 @@ void Tf_main::bbtn_exportClick()
         dlg.setDefaultSuffix(QStringLiteral("csv"));
         // Replacing an existing file without asking is what the export does.
         dlg.setOption(QFileDialog::DontConfirmOverwrite, true);
+        // The program runs Qt's own event loop (net/EventLoop.h), which would
+        // not serve a GTK dialog of the desktop's theme.
+        dlg.setOption(QFileDialog::DontUseNativeDialog, true);
         if (dlg.exec() == QDialog::Accepted && !dlg.selectedFiles().isEmpty())
             path = dlg.selectedFiles().first();
     }

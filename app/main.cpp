@@ -1,11 +1,13 @@
 #include "app/ArdelWindows.h"
 #include "app/MemoryPlatform.h"
+#include "net/EventLoop.h"
 
 #include <QApplication>
 
 int main(int argc, char **argv)
 {
     ardel::TuneAllocator();
+    ardel::UsePlainEventLoop();
     QApplication app(argc, argv);
     ardel::SetApplicationTitle();
     ardel::TArdelWindows windows;

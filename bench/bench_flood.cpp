@@ -12,6 +12,7 @@
 #include "app/ArdelWindows.h"
 #include "bench/BenchSupport.h"
 #include "app/MainWindowProbe.h"
+#include "net/EventLoop.h"
 #include "net/UDPComms.h"
 #include "tavo/TavoWire.h"
 #include "tests/common/TestLan.h"
@@ -364,6 +365,7 @@ int main(int argc, char **argv)
     for (int i = 0; i < argc; ++i)
         args << QString::fromLocal8Bit(argv[i]);
     const Args a = ParseArgs(args);
+    ardel::UsePlainEventLoop(); // as the program's main does
     if (a.mode == QLatin1String("send")) {
         QCoreApplication app(argc, argv);
         return RunSender(a);

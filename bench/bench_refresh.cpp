@@ -19,6 +19,7 @@
 #include "bench/BenchSupport.h"
 #include "app/MainWindowProbe.h"
 #include "app/MemoryPlatform.h"
+#include "net/EventLoop.h"
 #include "net/TextUtil.h"
 #include "tavo/TAVOProtocol.h"
 #include "tavo/TavoWire.h"
@@ -996,6 +997,7 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", QByteArrayLiteral("offscreen"));
     ardel::TuneAllocator(); // as the program's main does
+    ardel::UsePlainEventLoop();
     QApplication app(argc, argv);
     const Args a = ParseArgs(QCoreApplication::arguments());
     if (a.mode == QLatin1String("startup")) {

@@ -8,6 +8,7 @@
 #include "tests/common/TestLan.h"
 
 #include <QCheckBox>
+#include <QFileDialog>
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
@@ -422,6 +423,34 @@ TEST_F(AppTest, ExportWritesTheFileAndAFailureShowsTheError)
     });
     m->bbtn_exportClick();
     EXPECT_FALSE(shown.isEmpty());
+}
+
+// Without a file name source the button asks with Qt's own save dialog: the
+// program runs Qt's event loop, not GLib's, which a desktop theme's GTK
+// dialog would need.
+TEST_F(AppTest, ExportAsksWithQtsOwnSaveDialog)
+{
+    create();
+    Tf_main *m = main();
+    FeedDevices(
+        m, {{QStringLiteral("1.2.3.4.5.6"), QStringLiteral("1001"), QStringLiteral("N**MC"), QString(), QStringLiteral("Kft"),
+             QStringLiteral("Régi"), QStringLiteral("10.77.128.1"), QString(), QString(), QString()}});
+    const QString target = dir.filePath(QStringLiteral("asked.csv"));
+    bool asked = false;
+    OnNextModal([&](QWidget *w) {
+        auto *dlg = qobject_cast<QFileDialog *>(w);
+        ASSERT_NE(dlg, nullptr);
+        asked = true;
+        EXPECT_EQ(dlg->objectName(), QStringLiteral("SaveD1"));
+        EXPECT_EQ(dlg->acceptMode(), QFileDialog::AcceptSave);
+        EXPECT_TRUE(dlg->testOption(QFileDialog::DontUseNativeDialog));
+        EXPECT_TRUE(dlg->testOption(QFileDialog::DontConfirmOverwrite));
+        dlg->selectFile(target);
+        static_cast<QDialog *>(dlg)->accept(); // the save button's own check
+    });
+    Control<QPushButton>(m, "bbtn_export")->click();
+    EXPECT_TRUE(asked);
+    EXPECT_TRUE(QFile::exists(target));
 }
 
 TEST_F(AppTest, EchoesThroughASecondEndpointAreDroppedOncePerCopy)

@@ -6,6 +6,8 @@
 #else
 #include <QCoreApplication>
 #endif
+#include "net/EventLoop.h"
+
 #include <QDir>
 #include <QFile>
 #include <gtest/gtest.h>
@@ -25,6 +27,8 @@ int main(int argc, char **argv)
         QFile::setPermissions(QString::fromUtf8(dir), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         qputenv("XDG_RUNTIME_DIR", dir);
     }
+    // The event loop the programs run.
+    ardel::UsePlainEventLoop();
 #ifdef ARDEL_TEST_WIDGETS
     QApplication app(argc, argv);
 #else

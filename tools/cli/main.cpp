@@ -1,6 +1,7 @@
 // ardel-cli: the device exchanges of the Ardel window from a command line.
 #include "tools/cli/CliOptions.h"
 #include "tools/cli/CliRun.h"
+#include "net/EventLoop.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -9,6 +10,7 @@
 
 int main(int argc, char **argv)
 {
+    ardel::UsePlainEventLoop();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("ardel-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(ARDEL_VERSION));

@@ -3,6 +3,7 @@
 //                [--allow-host-netns]; --help lists the options.
 // Prints "ready" once every socket is bound, runs until SIGTERM/SIGINT,
 // prints its counts and exits 0. SIGUSR1 prints the counts without stopping.
+#include "net/EventLoop.h"
 #include "tools/devsim/DevsimConfig.h"
 #include "tools/devsim/Emulator.h"
 #include "tools/devsim/Journal.h"
@@ -67,6 +68,7 @@ void printStats(const char *what, const Stats &s)
 
 int main(int argc, char **argv)
 {
+    ardel::UsePlainEventLoop();
     QCoreApplication app(argc, argv);
     QCommandLineParser p;
     p.setApplicationDescription(
