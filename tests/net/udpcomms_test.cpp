@@ -63,12 +63,13 @@ protected:
         for (int fd : fds)
             ::close(fd);
     }
-    void startAll()
+    // Every endpoint (255: all boxes) or one, collecting what arrives.
+    void startAll(int box = 255)
     {
         comms->ReadConnections();
         comms->BuildCheckBoxes();
         comms->SetOnUDPRead([this](const QByteArray &d, const QString &p, quint16 port) { received.push_back({d, p, port}); });
-        comms->CheckConnection(255);
+        comms->CheckConnection(box);
         comms->OpenServers();
     }
     int deviceSocket(const char *addr, quint16 port, const char *ifname = nullptr)
@@ -271,11 +272,7 @@ TEST_F(UdpCommsTest, DeviceDatagramsReachTheHandlerWithTheirSender)
 
 TEST_F(UdpCommsTest, HandlerSetBeforeOpeningReachesLaterEndpointsAndDatagramsAreCutAt8192)
 {
-    comms->ReadConnections();
-    comms->BuildCheckBoxes();
-    comms->SetOnUDPRead([this](const QByteArray &d, const QString &p, quint16 port) { received.push_back({d, p, port}); });
-    comms->CheckConnection(0);
-    comms->OpenServers();
+    startAll(0);
     const int a = deviceSocket("10.77.200.7", 4000);
     ASSERT_GE(a, 0);
     ASSERT_TRUE(nstest::SendTo(a, "10.77.0.1", 1010, QByteArray(9000, 'Z')));
@@ -290,11 +287,7 @@ TEST_F(UdpCommsTest, HandlerSetBeforeOpeningReachesLaterEndpointsAndDatagramsAre
 // read: at the limit, one past it and empty, both ways give the same.
 TEST_F(UdpCommsTest, DatagramsAtTheLimitAndEmptyOnesArriveTheSameThroughEitherRead)
 {
-    comms->ReadConnections();
-    comms->BuildCheckBoxes();
-    comms->SetOnUDPRead([this](const QByteArray &d, const QString &p, quint16 port) { received.push_back({d, p, port}); });
-    comms->CheckConnection(0);
-    comms->OpenServers();
+    startAll(0);
     const int a = deviceSocket("10.77.200.9", 4002);
     ASSERT_GE(a, 0);
     const struct {
