@@ -1,6 +1,7 @@
 #include "app/MemoryPlatform.h"
 
-#if defined(__GLIBC__)
+// <malloc.h> first: it is what defines __GLIBC__ for the checks below.
+#if defined(__linux__)
 #include <malloc.h>
 #endif
 
