@@ -41,6 +41,7 @@
 #include <functional>
 #include <future>
 #include <random>
+#include <chrono>
 #include <thread>
 
 using namespace ardel;
@@ -181,7 +182,7 @@ void sendTo(int fd, const sockaddr_in &to, const QByteArray &data)
 // A plain device played byte for byte: answers "X" and "V" on port 65535 with
 // the given replies, so that any byte can be put on the wire.
 void answerPlain(const std::atomic<bool> &stop, const char *addr, const QByteArray &discovery, const QByteArray &version,
-                 std::atomic<int> &answered)
+                 std::atomic<int> &answered, std::atomic<bool> &listening)
 {
     // Broadcasts reach only a socket bound to no address; the answer leaves
     // from the device's own address.
@@ -189,6 +190,7 @@ void answerPlain(const std::atomic<bool> &stop, const char *addr, const QByteArr
     const int out = udpSocket(addr, 65535);
     if (in < 0 || out < 0)
         return;
+    listening = true;
     char buf[2048];
     while (!stop) {
         pollfd p{in, POLLIN, 0};
@@ -747,9 +749,15 @@ TEST_F(FaultsTest, DeviceTextsWithControlBytesUndefinedBytesAndMarkupStayPlainTe
     const QByteArray discovery = "A0.26.75.12.209.1/1001/N**I*/x/" + owner + "/" + name;
     const QByteArray version = "AV <i>9</i>\x81\x98";
     std::atomic<int> answered{0};
+    std::atomic<bool> listening{false};
     DeviceThread dev;
-    ASSERT_TRUE(
-        dev.start([&](const std::atomic<bool> &stop) { answerPlain(stop, "10.77.128.61", discovery, version, answered); }));
+    ASSERT_TRUE(dev.start(
+        [&](const std::atomic<bool> &stop) { answerPlain(stop, "10.77.128.61", discovery, version, answered, listening); }));
+    // The window broadcasts its first "X" as it shows: the device must be
+    // listening by then (on a loaded machine its thread may not be yet).
+    for (int i = 0; i < 500 && !listening; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_TRUE(listening.load());
     showAndWaitIdle(10000);
     Tf_main *m = main();
     ASSERT_GT(answered.load(), 0);
