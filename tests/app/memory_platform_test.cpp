@@ -22,7 +22,7 @@
 
 namespace {
 
-long ResidentKb()
+[[maybe_unused]] long ResidentKb()
 {
     std::ifstream statm("/proc/self/statm");
     long size = 0;
