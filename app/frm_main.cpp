@@ -406,10 +406,9 @@ void Tf_main::SetIndicator(bool busy)
 {
     // The command sender reports every step of a pass; a new palette (and a
     // repaint) only when the colour changes.
-    if (busy == m_indicatorBusy)
-        return;
-    m_indicatorBusy = busy;
-    SetTextColour(lbl_con, busy ? kBusyLime : kIdleGreen);
+    const QColor colour = busy ? kBusyLime : kIdleGreen;
+    if (lbl_con->palette().color(QPalette::WindowText) != colour)
+        SetTextColour(lbl_con, colour);
 }
 
 void Tf_main::SetBusy(bool busy)

@@ -204,7 +204,6 @@ private:
     QFrame *Panel2 = nullptr;
     QLabel *Label1 = nullptr;
     QLabel *lbl_con = nullptr;
-    bool m_indicatorBusy = false; // lbl_con starts idle green
     QPlainTextEdit *mm_export = nullptr;
     QPushButton *bbtn_refresh = nullptr;
     QPushButton *bbtn_change_ip = nullptr;

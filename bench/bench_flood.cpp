@@ -12,6 +12,7 @@
 #include "app/ArdelWindows.h"
 #include "bench/BenchSupport.h"
 #include "app/MainWindowProbe.h"
+#include "app/MemoryPlatform.h"
 #include "net/EventLoop.h"
 #include "net/UDPComms.h"
 #include "tavo/TavoWire.h"
@@ -365,7 +366,9 @@ int main(int argc, char **argv)
     for (int i = 0; i < argc; ++i)
         args << QString::fromLocal8Bit(argv[i]);
     const Args a = ParseArgs(args);
-    ardel::UsePlainEventLoop(); // as the program's main does
+    // As the program's main does.
+    ardel::TuneAllocator();
+    ardel::UsePlainEventLoop();
     if (a.mode == QLatin1String("send")) {
         QCoreApplication app(argc, argv);
         return RunSender(a);
