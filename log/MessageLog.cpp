@@ -13,6 +13,8 @@ void ApplyProgramLogSettings(TNaploComponent &log, const QString &file)
     log.SetLogFile(file);
     log.SetLogLimit(10000000);
     log.SetLogLevel(TLogLevel::LogEverything);
+    // Several lines per datagram: one append per turn of the event loop.
+    log.SetHoldLinesForTurn(true);
 }
 
 void WriteMessageLine(TNaploComponent &log, const TClockStamp &stamp, const QString &text)

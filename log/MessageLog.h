@@ -12,7 +12,8 @@ namespace ardel {
 class TNaploComponent;
 
 // The log file's settings of the program: printable text, time stamps,
-// everything logged, cut back at 10,000,000 bytes; file is the log's name.
+// everything logged, cut back at 10,000,000 bytes, the lines of one turn of
+// the event loop appended together; file is the log's name.
 void ApplyProgramLogSettings(TNaploComponent &log, const QString &file);
 
 // One message line into the log: "HH:mm:ss: text".

@@ -2,9 +2,11 @@
 
 #include "net/Cp1250.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QScopeGuard>
+#include <QThread>
 
 #include <cerrno>
 #include <cstring>
@@ -33,6 +35,8 @@ constexpr size_t kSinceCheckLimit = 64 * 1024;
 // After a failed cut the next try waits for another half of the limit to be
 // written or for this long, whichever comes first.
 constexpr quint32 kCutRetryMs = 60000;
+// Held lines are appended at once past this many bytes.
+constexpr size_t kHeldLimit = 64 * 1024;
 
 void Put2(char *p, int v)
 {
@@ -198,8 +202,28 @@ char *TNaplo::PutStamp(char *out, qint64 msecs)
     return out;
 }
 
+void TNaplo::SetHoldLinesForTurn(bool on)
+{
+    if (!on)
+        Flush();
+    m_holdForTurn = on;
+    if (on && !m_flushContext)
+        m_flushContext = std::make_unique<QObject>();
+}
+
+void TNaplo::Flush()
+{
+    if (m_held.empty())
+        return;
+    // Lines are only held while the file is open: it is flushed before it closes.
+    if (m_fd < 0 || !Append(m_held.data(), m_held.size()))
+        m_size -= qint64(m_held.size());
+    m_held.clear();
+}
+
 void TNaplo::CloseStream()
 {
+    Flush();
     if (m_fd >= 0)
         ::close(m_fd);
     m_fd = -1;
@@ -215,6 +239,7 @@ void TNaplo::CheckFile()
 {
     if (m_fd < 0)
         return;
+    Flush();
     m_checkTick = m_clock->Tick();
     struct stat st {};
     if (::fstat(m_fd, &st) != 0) {
@@ -348,11 +373,29 @@ bool TNaplo::Append(const char *data, size_t size)
     return false;
 }
 
-// One write per line, nothing held back: a reader sees the line at once.
+// One write per line, so that a reader sees the line at once; or, when lines
+// are held for the turn, one write per turn of the event loop.
 bool TNaplo::AppendLine(const QByteArray &bytes)
 {
-    if (m_fd < 0 || !Append(bytes.constData(), size_t(bytes.size())))
+    if (m_fd < 0)
         return false;
+    if (m_holdForTurn && m_flushContext && m_flushContext->thread() == QThread::currentThread() && QCoreApplication::instance()) {
+        m_held.append(bytes.constData(), size_t(bytes.size()));
+        if (m_held.size() >= kHeldLimit) {
+            Flush();
+        } else if (!m_flushPosted) {
+            m_flushPosted = true;
+            QMetaObject::invokeMethod(
+                m_flushContext.get(),
+                [this] {
+                    m_flushPosted = false;
+                    Flush();
+                },
+                Qt::QueuedConnection);
+        }
+    } else if (!Append(bytes.constData(), size_t(bytes.size()))) {
+        return false;
+    }
     m_size += bytes.size();
     if (m_cutFailed)
         m_sinceCutFailed += bytes.size();

@@ -8,6 +8,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QObject>
 #include <QString>
 
 #include <sys/types.h>
@@ -69,6 +70,17 @@ public:
     const TOnWriteLogEvent &OnWriteLog() const { return m_onWriteLog; }
     void SetOnWriteLog(TOnWriteLogEvent handler) { m_onWriteLog = std::move(handler); }
 
+    // Lines of one turn of the thread's event loop go to the file in one
+    // append at the start of the next turn (sooner when 64 KB are held, the
+    // file is looked at or cut, or the writer ends), instead of one append
+    // per line. A program that handles thousands of datagrams a second
+    // writes several lines per datagram. Needs a running event loop; off by
+    // default.
+    bool HoldLinesForTurn() const { return m_holdForTurn; }
+    void SetHoldLinesForTurn(bool on);
+    // Appends the held lines now.
+    void Flush();
+
     TDBNaplo &DBLog() { return *m_dbLog; }
     // Replaces the database log writer (keeps the attached sink).
     void SetDBLog(std::unique_ptr<TDBNaplo> dbLog);
@@ -124,6 +136,11 @@ private:
     // the file is closed, lines still owed to the log after such a deletion.
     std::string m_sinceCheck; // keeps its capacity when cleared
     QByteArray m_bytes;       // the line in code page 1250
+
+    bool m_holdForTurn = false;
+    std::string m_held;                      // lines counted in m_size, not yet in the file
+    std::unique_ptr<QObject> m_flushContext; // receives the posted flush
+    bool m_flushPosted = false;
 
     // A cut that failed (no room for the tail, directory not writable) is not
     // tried on every line: each try copies up to half the limit again.

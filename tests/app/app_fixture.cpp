@@ -46,6 +46,9 @@ void AppTest::showAndWaitIdle(int timeoutMs)
 
 QByteArray AppTest::logBytes() const
 {
+    // The window's log appends the lines of a turn of the event loop when the
+    // loop turns again.
+    QCoreApplication::processEvents();
     QFile f(dir.filePath(QStringLiteral("Ardel.log")));
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }

@@ -2,12 +2,14 @@
 #include "log/SqliteTableSink.h"
 #include "log_fixture.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 
 #include <climits>
 #include <stdexcept>
 #include <string_view>
+#include <vector>
 #include <sys/stat.h>
 
 using namespace ardel;
@@ -614,3 +616,95 @@ TEST_F(NaploTest, DatabaseErrorIsReportedOnceInTheLog)
 }
 
 } // namespace
+
+// Lines held for the turn of the event loop: the file ends up exactly as if
+// every line had been appended on its own (cuts, deletion by another
+// process, the writer's end included), and a held line reaches the file at
+// the next turn at the latest.
+TEST_F(NaploTest, HeldLinesEndAsLinesWrittenOneByOne)
+{
+    struct Step {
+        enum Kind { Lines, Turn, Delete, Advance, End } kind;
+        int count = 0; // Lines: how many; Advance: ms
+        int length = 40;
+    };
+    struct Case {
+        const char *name;
+        qint32 limit;
+        std::vector<Step> steps;
+    };
+    const Case cases[] = {
+        {"lines over three turns",
+         10000000,
+         {{Step::Lines, 3}, {Step::Turn}, {Step::Lines, 1}, {Step::Turn}, {Step::Lines, 5}, {Step::Turn}}},
+        {"cuts inside a turn",
+         700,
+         {{Step::Lines, 7, 33}, {Step::Turn}, {Step::Lines, 40, 51}, {Step::Turn}, {Step::Lines, 3, 90}, {Step::Turn}}},
+        {"more than 64 KB in one turn", 10000000, {{Step::Lines, 800, 100}, {Step::Turn}}},
+        {"deleted while lines are held",
+         10000000,
+         {{Step::Lines, 4},
+          {Step::Turn},
+          {Step::Lines, 2},
+          {Step::Delete},
+          {Step::Lines, 2},
+          {Step::Advance, 1000},
+          {Step::Lines, 1},
+          {Step::Turn}}},
+        {"the writer ends with lines held", 10000000, {{Step::Lines, 2}, {Step::Turn}, {Step::Lines, 3}, {Step::End}}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        QByteArray result[2];
+        for (const bool hold : {false, true}) {
+            const QString path = PathOf(QStringLiteral("held-%1.log").arg(hold));
+            QFile::remove(path);
+            auto clk = std::make_shared<FakeClock>();
+            auto writer = std::make_unique<TNaplo>(clk);
+            writer->SetLogFile(path);
+            writer->SetLogging(true);
+            writer->SetLogLimit(c.limit);
+            writer->SetHoldLinesForTurn(hold);
+            int n = 0;
+            QString lastLine;
+            bool deleted = false;
+            for (const Step &s : c.steps) {
+                switch (s.kind) {
+                case Step::Lines:
+                    for (int i = 0; i < s.count; ++i, ++n) {
+                        const QByteArray before = ReadAll(path);
+                        lastLine = QStringLiteral("line %1 ").arg(n).leftJustified(s.length, QLatin1Char('-'));
+                        writer->WriteLog(lastLine, false);
+                        // (after the deletion has been noticed the lines owed to the log are written at once)
+                        if (hold && s.count * s.length < 60000 && c.limit == 10000000 && !deleted) {
+                            EXPECT_EQ(ReadAll(path), before) << "line " << n << " was held";
+                        }
+                    }
+                    break;
+                case Step::Turn:
+                    QCoreApplication::processEvents();
+                    if (hold) {
+                        EXPECT_TRUE(ReadAll(path).endsWith(lastLine.toLatin1() + "\r\n"))
+                            << "the held lines are in the file after the turn";
+                    }
+                    break;
+                case Step::Delete:
+                    ASSERT_TRUE(QFile::remove(path));
+                    break;
+                case Step::Advance:
+                    clk->Advance(s.count);
+                    deleted = !QFile::exists(path);
+                    break;
+                case Step::End:
+                    writer.reset();
+                    break;
+                }
+            }
+            writer.reset();
+            result[hold] = ReadAll(path);
+            EXPECT_LE(result[hold].size(), c.limit);
+        }
+        EXPECT_FALSE(result[0].isEmpty());
+        EXPECT_EQ(result[1], result[0]);
+    }
+}
