@@ -5,6 +5,9 @@ namespace ardel {
 void SplitText(const QString &text, QChar sep, QStringList &list)
 {
     list.clear();
+    // One allocation for the list instead of its growth steps: every
+    // datagram's text is split here.
+    list.reserve(text.count(sep) + 1);
     qsizetype from = 0;
     for (;;) {
         const qsizetype at = text.indexOf(sep, from);

@@ -6,6 +6,7 @@
 #include <QSaveFile>
 
 #include <algorithm>
+#include <array>
 #include <numeric>
 
 namespace ardel {
@@ -51,26 +52,42 @@ const QString &ListEmptyText()
     return text;
 }
 
-bool AllBytes(const QString &text, qsizetype pieces)
+// The '.'-separated parts of text, split as SplitText splits it, as byte
+// values (-1 for a part that is not a ParseUnsignedByte byte); false when the
+// text has another number of parts. Every reply's MAC and IP go through
+// here, so it works on views instead of a list of new strings.
+template <size_t N> bool DottedParts(QStringView text, std::array<int, N> &values)
 {
-    const QStringList parts = SplitText(text, QLatin1Char('.'));
-    if (parts.size() != pieces)
-        return false;
-    int v = 0;
-    return std::all_of(parts.cbegin(), parts.cend(), [&v](const QString &p) { return ParseUnsignedByte(p, v); });
+    size_t n = 0;
+    qsizetype from = 0;
+    for (;;) {
+        const qsizetype dot = text.indexOf(u'.', from);
+        if (n == N)
+            return false;
+        int v = 0;
+        values[n++] = ParseUnsignedByte(text.mid(from, dot < 0 ? -1 : dot - from), v) ? v : -1;
+        if (dot < 0)
+            return n == N;
+        from = dot + 1;
+    }
+}
+
+template <size_t N> bool AllBytes(QStringView text)
+{
+    std::array<int, N> v{};
+    return DottedParts(text, v) && std::none_of(v.cbegin(), v.cend(), [](int b) { return b < 0; });
 }
 
 // Sort key of an IP cell: the address as a number, or -1 for a cell that is
 // not an address, which puts those rows before all addresses.
 qint64 IpSortKey(const QString &text)
 {
-    const QStringList parts = SplitText(text, QLatin1Char('.'));
-    if (parts.size() != 4)
+    std::array<int, 4> parts{};
+    if (!DottedParts(text, parts))
         return -1;
     qint64 key = 0;
-    for (const QString &p : parts) {
-        int v = 0;
-        if (!ParseUnsignedByte(p, v))
+    for (const int v : parts) {
+        if (v < 0)
             return -1;
         key = key * 256 + v;
     }
@@ -98,30 +115,30 @@ const std::array<DeviceColumnInfo, kDeviceColumnCount> &DeviceColumns()
 
 bool IsValidMac(const QString &text)
 {
-    return AllBytes(text, 6);
+    return AllBytes<6>(text);
 }
 
 bool IsValidIp(const QString &text)
 {
-    return AllBytes(text, 4);
+    return AllBytes<4>(text);
 }
 
 QString MacToHex(const QString &text)
 {
-    const QStringList parts = SplitText(text, QLatin1Char('.'));
-    if (parts.size() != 6)
+    std::array<int, 6> parts{};
+    if (!DottedParts(text, parts))
         return QString();
-    QString hex;
-    hex.reserve(17);
-    for (qsizetype i = 0; i < parts.size(); ++i) {
-        int v = 0;
-        if (!ParseUnsignedByte(parts.at(i), v))
-            v = 0;
-        if (i > 0)
-            hex += QLatin1Char(':');
-        hex += QString::number(v, 16).toUpper().rightJustified(2, QLatin1Char('0'));
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    char hex[17];
+    for (size_t i = 0; i < parts.size(); ++i) {
+        // A part that is not a byte shows as 00.
+        const int v = std::max(parts[i], 0);
+        hex[i * 3] = kDigits[v >> 4];
+        hex[i * 3 + 1] = kDigits[v & 0xF];
+        if (i + 1 < parts.size())
+            hex[i * 3 + 2] = ':';
     }
-    return hex;
+    return QString::fromLatin1(hex, 17);
 }
 
 TDeviceTableModel::TDeviceTableModel(QObject *parent) : QAbstractTableModel(parent)
