@@ -404,11 +404,35 @@ void Tf_main::ResetTavoAddresses()
 
 void Tf_main::SetIndicator(bool busy)
 {
-    // The command sender reports every step of a pass; a new palette (and a
-    // repaint) only when the colour changes.
+    // The command sender reports every step of a pass; a new palette only
+    // when the colour changes.
     const QColor colour = busy ? kBusyLime : kIdleGreen;
-    if (lbl_con->palette().color(QPalette::WindowText) != colour)
+    if (lbl_con->palette().color(QPalette::WindowText) == colour)
+        return;
+    // The label takes its colour at once. Painting it cost more than the
+    // TAVOW request that flipped it (a 2,000-device pass flips it 4,000
+    // times in about a second), so within a frame of the last painting the
+    // label waits for the end of that frame, and shows the latest colour then.
+    constexpr int kFrameMs = 16;
+    if (m_indicatorPainted.isValid() && m_indicatorPainted.elapsed() < kFrameMs) {
+        lbl_con->setUpdatesEnabled(false);
         SetTextColour(lbl_con, colour);
+        if (!m_indicatorFrame) {
+            m_indicatorFrame = new QTimer(this);
+            m_indicatorFrame->setSingleShot(true);
+            connect(m_indicatorFrame, &QTimer::timeout, this, [this] {
+                lbl_con->setUpdatesEnabled(true);
+                // Now, before the next flip can hold the painting back again.
+                lbl_con->repaint();
+                m_indicatorPainted.start();
+            });
+        }
+        if (!m_indicatorFrame->isActive())
+            m_indicatorFrame->start(int(kFrameMs - m_indicatorPainted.elapsed()));
+        return;
+    }
+    SetTextColour(lbl_con, colour);
+    m_indicatorPainted.start();
 }
 
 void Tf_main::SetBusy(bool busy)

@@ -20,6 +20,8 @@
 #include <optional>
 #include <utility>
 
+class QTimer;
+
 class QFrame;
 class QLabel;
 class QMenu;
@@ -262,6 +264,10 @@ private:
     // while the pane is hidden. Never more than the pane keeps.
     mutable QStringList m_memoPending;
     bool m_memoFlushQueued = false;
+    // The indicator flips twice per device in a TAVOW pass; its colour is set
+    // at once, but it is painted at most once a frame (see SetIndicator).
+    QElapsedTimer m_indicatorPainted;
+    QTimer *m_indicatorFrame = nullptr;
 };
 
 } // namespace ardel

@@ -8,6 +8,7 @@
 #include "tests/common/TestLan.h"
 
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QLabel>
 #include <QMenu>
@@ -129,6 +130,49 @@ TEST(BytesToDecimalText, EachByteInDecimalFollowedByASpace)
     EXPECT_EQ(Tf_main::BytesToDecimalText(QByteArray()), QString());
     EXPECT_EQ(Tf_main::BytesToDecimalText(QByteArray(1, '\0')), QStringLiteral("0 "));
     EXPECT_EQ(Tf_main::BytesToDecimalText(QByteArray("A\x00\xFF", 3)), QStringLiteral("65 0 255 "));
+}
+
+// A TAVOW pass flips the indicator twice per device: the label takes every
+// colour at once, and is painted at most about once a frame, the last colour
+// included.
+TEST_F(AppTest, IndicatorTakesEveryColourAtOnceAndIsPaintedOncePerFrame)
+{
+    showAndWaitIdle();
+    Tf_main *m = main();
+    QLabel *label = Control<QLabel>(m, "lbl_con");
+    struct PaintWatch : QObject {
+        int paints = 0;
+        QColor lastPainted;
+        bool eventFilter(QObject *o, QEvent *e) override
+        {
+            if (e->type() == QEvent::Paint) {
+                ++paints;
+                lastPainted = static_cast<QWidget *>(o)->palette().color(QPalette::WindowText);
+            }
+            return false;
+        }
+    } watch;
+    label->installEventFilter(&watch);
+    QElapsedTimer clock;
+    clock.start();
+    int flips = 0;
+    // Flips in quick turns of the event loop for 100 ms, as a pass makes them.
+    while (clock.elapsed() < 100) {
+        const bool busy = flips % 2 == 0;
+        m->SetIndicator(busy);
+        ++flips;
+        EXPECT_EQ(indicator(m), busy ? kLime : kGreen);
+        QCoreApplication::processEvents();
+    }
+    m->SetIndicator(false);
+    EXPECT_EQ(indicator(m), kGreen);
+    testlan::pumpFor(60);
+    label->removeEventFilter(&watch);
+    EXPECT_GT(flips, 200) << "the loop flipped too rarely to show anything";
+    EXPECT_GE(watch.paints, 2);
+    EXPECT_LE(watch.paints, 100 / 16 + 4) << flips << " flips";
+    EXPECT_EQ(watch.lastPainted, kGreen) << "the last colour is painted";
+    EXPECT_TRUE(label->updatesEnabled());
 }
 
 TEST_F(AppTest, FirstShowOpensEndpointsAndRunsARefreshBusyUntilItEnds)
