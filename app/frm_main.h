@@ -20,14 +20,13 @@
 #include <optional>
 #include <utility>
 
-class QTimer;
-
 class QFrame;
 class QLabel;
 class QMenu;
 class QPlainTextEdit;
 class QPushButton;
 class QTableView;
+class QTimer;
 class QFileDialog;
 
 namespace ardel {

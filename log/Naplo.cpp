@@ -379,8 +379,19 @@ bool TNaplo::AppendLine(const QByteArray &bytes)
 {
     if (m_fd < 0)
         return false;
-    if (m_holdForTurn && m_flushContext && m_flushContext->thread() == QThread::currentThread() && QCoreApplication::instance()) {
+    const bool hold =
+        m_holdForTurn && m_flushContext && m_flushContext->thread() == QThread::currentThread() && QCoreApplication::instance();
+    if (hold)
         m_held.append(bytes.constData(), size_t(bytes.size()));
+    else if (!Append(bytes.constData(), size_t(bytes.size())))
+        return false;
+    // Held lines count at once: the limit and the cuts see every line when
+    // it is written, as without holding.
+    m_size += bytes.size();
+    if (m_cutFailed)
+        m_sinceCutFailed += bytes.size();
+    m_sinceCheck.append(bytes.constData(), size_t(bytes.size()));
+    if (hold) {
         if (m_held.size() >= kHeldLimit) {
             Flush();
         } else if (!m_flushPosted) {
@@ -393,13 +404,7 @@ bool TNaplo::AppendLine(const QByteArray &bytes)
                 },
                 Qt::QueuedConnection);
         }
-    } else if (!Append(bytes.constData(), size_t(bytes.size()))) {
-        return false;
     }
-    m_size += bytes.size();
-    if (m_cutFailed)
-        m_sinceCutFailed += bytes.size();
-    m_sinceCheck.append(bytes.constData(), size_t(bytes.size()));
     if (m_sinceCheck.size() >= kSinceCheckLimit)
         CheckFile();
     return true;
