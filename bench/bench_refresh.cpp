@@ -252,8 +252,7 @@ void RunFor(int ms)
     loop.exec();
 }
 
-// The emulator is our child (`ip netns exec` replaces itself with it).
-// CPU time (user + system) of this thread, and of a whole process from /proc.
+// CPU time (user + system) of this thread.
 double ThreadCpuMs()
 {
     rusage u{};
@@ -273,6 +272,7 @@ void PerfControl(const char *command)
         f.write(QByteArray(command) + '\n');
 }
 
+// CPU time (user + system) of a whole process, from /proc.
 double ProcessCpuMs(pid_t pid)
 {
     QFile f(QStringLiteral("/proc/%1/stat").arg(pid));
@@ -286,6 +286,7 @@ double ProcessCpuMs(pid_t pid)
     return double(rest.at(11).toLongLong() + rest.at(12).toLongLong()) * 1000.0 / double(sysconf(_SC_CLK_TCK));
 }
 
+// The emulator is our child (`ip netns exec` replaces itself with it).
 pid_t EmulatorPid()
 {
     const pid_t self = getpid();

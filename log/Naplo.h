@@ -76,7 +76,6 @@ public:
     // per line. A program that handles thousands of datagrams a second
     // writes several lines per datagram. Needs a running event loop; off by
     // default.
-    bool HoldLinesForTurn() const { return m_holdForTurn; }
     void SetHoldLinesForTurn(bool on);
     // Appends the held lines now.
     void Flush();

@@ -58,9 +58,7 @@ public:
     const TOnWriteLogEvent &OnWriteLog() const { return m_naplo->OnWriteLog(); }
     void SetOnWriteLog(TOnWriteLogEvent handler) { m_naplo->SetOnWriteLog(std::move(handler)); }
 
-    bool HoldLinesForTurn() const { return m_naplo->HoldLinesForTurn(); }
     void SetHoldLinesForTurn(bool on) { m_naplo->SetHoldLinesForTurn(on); }
-    void Flush() { m_naplo->Flush(); }
 
     TNaplo &Naplo() { return *m_naplo; }
 
